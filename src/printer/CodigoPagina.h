@@ -7,7 +7,7 @@
 // QString; this is the one place where the two meet.
 class CodigoPagina
 {
-public:
+  public:
     // Code of a character in Windows-1252, or -1 when the page lacks it.
     static int Codigo(QChar c);
     // Text to bytes; a character the page lacks becomes '?'.

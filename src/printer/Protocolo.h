@@ -1,7 +1,8 @@
 #pragma once
 
 // Control bytes of the printer's framed protocol.
-namespace Protocolo {
+namespace Protocolo
+{
 inline constexpr char STX = 0x02; // starts a frame
 inline constexpr char ETX = 0x03; // ends the framed part; 4 checksum digits follow
 inline constexpr char DC2 = 0x12; // the printer is still busy: extends the wait

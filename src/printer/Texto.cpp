@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 template <typename T> T recortar(const T& s)
 {
     qsizetype a = 0;
@@ -24,10 +25,19 @@ template <typename T> T medio(const T& s, qsizetype desde, qsizetype largo)
 }
 } // namespace
 
-QString Texto::Recortado(const QString& s) { return recortar(s); }
-QByteArray Texto::Recortado(const QByteArray& s) { return recortar(s); }
+QString Texto::Recortado(const QString& s)
+{
+    return recortar(s);
+}
+QByteArray Texto::Recortado(const QByteArray& s)
+{
+    return recortar(s);
+}
 
-QString Texto::Izquierda(const QString& s, qsizetype n) { return n <= 0 ? QString() : s.left(n); }
+QString Texto::Izquierda(const QString& s, qsizetype n)
+{
+    return n <= 0 ? QString() : s.left(n);
+}
 
 QString Texto::Medio(const QString& s, qsizetype desde, qsizetype largo)
 {

@@ -7,7 +7,7 @@
 // everywhere (database text, printer fields, messages, SQL values).
 class Texto
 {
-public:
+  public:
     // Removes leading and trailing blanks (spaces) only; tabs and line ends stay.
     static QString Recortado(const QString& s);
     static QByteArray Recortado(const QByteArray& s);
