@@ -1,0 +1,181 @@
+#include "Configuracion.h"
+
+#include "CodigoPagina.h"
+#include "Texto.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+// Item k of the file is only ever compared with key k.
+enum Fila {
+    kDatos,
+    kImpresora,
+    kPuerto,
+    kCodProd,
+    kSerial,
+    kColumnas80,
+    kDireccion,
+    kCaja,
+    kEntregaOrden,
+    kMedioPago,
+    kCampoTextoAdic01,
+    kFilas
+};
+
+constexpr const char* kClaves[kFilas] = {
+    "Datos:",     "Impresora:", "Puerto:",       "COD_PROD:",  "Serial:",          "80Columnas:",
+    "Direccion:", "Caja:",      "EntregaOrden:", "MedioPago:", "CampoTextoAdic01:"};
+
+bool EsMenosUno(const QString& valor)
+{
+    return valor == QLatin1String("-1");
+}
+
+bool NoCero(const QString& valor)
+{
+    return Texto::ValorInicial(valor) != 0;
+}
+
+// Nearest whole number, halves to the even one (2.5 -> 2, 3.5 -> 4), without
+// depending on the floating-point rounding mode in force.
+double RedondeoPar(double v)
+{
+    const double abajo = std::floor(v);
+    const double resto = v - abajo;
+    if (resto < 0.5)
+        return abajo;
+    if (resto > 0.5)
+        return abajo + 1;
+    return std::fmod(abajo, 2.0) == 0 ? abajo : abajo + 1;
+}
+} // namespace
+
+QStringList Configuracion::Elementos(const QString& texto)
+{
+    QStringList elementos;
+    QString actual;
+    bool saltandoBlancos = true;
+    const qsizetype n = texto.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = texto.at(i);
+        if (c == QLatin1Char(',') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            elementos.append(actual);
+            actual.clear();
+            saltandoBlancos = true;
+            if (c == QLatin1Char('\r') && i + 1 < n && texto.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            continue;
+        }
+        if (saltandoBlancos && c == QLatin1Char(' '))
+            continue;
+        saltandoBlancos = false;
+        actual.append(c);
+    }
+    // Text after the last line end is an item only when it holds something.
+    if (!actual.isEmpty())
+        elementos.append(actual);
+    return elementos;
+}
+
+Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
+{
+    Configuracion c;
+    const QStringList elementos = Elementos(CodigoPagina::ATexto(contenido));
+    // Items after the eleventh (an optional twelfth line, for one) are ignored.
+    for (int k = 0; k < kFilas && k < elementos.size(); ++k) {
+        const QString clave = QString::fromLatin1(kClaves[k]);
+        const QString& elemento = elementos.at(k);
+        if (!elemento.contains(clave))
+            continue;
+        // The value drops as many characters as the key has, wherever the key
+        // was found, then loses its blanks.
+        const QString valor = Texto::Recortado(elemento.mid(clave.size()));
+        if (valor.isEmpty())
+            continue;
+        switch (k) {
+        case kDatos:
+            c.RutaDatos = valor;
+            c.RutaBaseDatos = valor + QString::fromLatin1(NombreBaseDatos);
+            break;
+        case kImpresora:
+            c.Impresora = valor;
+            break;
+        case kPuerto:
+            c.Puerto = valor;
+            break;
+        case kCodProd:
+            c.CodProd = EsMenosUno(valor);
+            break;
+        case kSerial:
+            c.Serial = valor;
+            break;
+        case kColumnas80:
+            c.Columnas80 = EsMenosUno(valor);
+            break;
+        case kDireccion:
+            c.Direccion = EsMenosUno(valor);
+            break;
+        case kCaja: {
+            // A till number outside the int range is nonsense: keep the default.
+            const double caja = RedondeoPar(Texto::ValorInicial(valor));
+            if (caja >= std::numeric_limits<int>::min() && caja <= std::numeric_limits<int>::max())
+                c.NumeroCaja = int(caja);
+            break;
+        }
+        case kEntregaOrden:
+            c.EntregaOrden = NoCero(valor);
+            break;
+        case kMedioPago:
+            c.MedioPago = NoCero(valor);
+            break;
+        case kCampoTextoAdic01:
+            c.CampoTextoAdic01 = NoCero(valor);
+            break;
+        }
+    }
+    if (c.Puerto.isEmpty())
+        c.Puerto = QStringLiteral("COM1");
+    return c;
+}
+
+LecturaConfiguracion Configuracion::LeerArchivo(const QString& rutaPrograma)
+{
+    const QString ruta = QDir(rutaPrograma).filePath(QString::fromLatin1(NombreArchivo));
+    if (!QFileInfo(ruta).isFile())
+        return {std::nullopt, QStringLiteral("No se encuentra el archivo %1").arg(ruta)};
+    QFile archivo(ruta);
+    if (!archivo.open(QIODevice::ReadOnly))
+        return {
+            std::nullopt,
+            QStringLiteral("No se pudo leer el archivo %1: %2").arg(ruta, archivo.errorString())};
+    const QByteArray contenido = archivo.readAll();
+    if (archivo.error() != QFileDevice::NoError)
+        return {
+            std::nullopt,
+            QStringLiteral("No se pudo leer el archivo %1: %2").arg(ruta, archivo.errorString())};
+    return {LeerConfiguracion(contenido), QString()};
+}
+
+QString Configuracion::RutaDelSistema(const QString& texto)
+{
+    QString ruta = texto;
+    ruta.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(ruta);
+}
+
+QString Configuracion::ArchivoBaseDatos() const
+{
+    return RutaDelSistema(RutaBaseDatos);
+}
+
+QString Configuracion::ArchivoMarcaMantenimiento() const
+{
+    return RutaDelSistema(RutaDatos + QLatin1Char('/') +
+                          QString::fromLatin1(NombreMarcaMantenimiento));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct LecturaConfiguracion;
+
+// The settings of the positional file Vendrix.inf in the program's folder.
+// Nothing is ever written back to it.
+class Configuracion
+{
+  public:
+    static constexpr char NombreArchivo[] = "Vendrix.inf";
+    static constexpr char NombreBaseDatos[] = "Base de Datos.dba";
+    static constexpr char NombreMarcaMantenimiento[] = "ActualizadorTalomaTerminal.inf";
+    static constexpr char NombreBaseLocal[] = "VendrixFiscal.dba";
+
+    QString RutaDatos;     // the data folder as configured (shown as is)
+    QString RutaBaseDatos; // RutaDatos glued to "Base de Datos.dba", no separator added
+    QString Impresora;
+    QString Puerto;
+    bool CodProd = false;
+    QString Serial;
+    bool Columnas80 = false;
+    bool Direccion = false;
+    int NumeroCaja = 0;
+    bool EntregaOrden = false;
+    bool MedioPago = false;
+    bool CampoTextoAdic01 = false;
+
+    // Pure: the settings that the bytes of a Vendrix.inf give (Windows-1252).
+    static Configuracion LeerConfiguracion(const QByteArray& contenido);
+    // Reads `rutaPrograma`/Vendrix.inf; a missing or unreadable file is an
+    // error that names the file.
+    static LecturaConfiguracion LeerArchivo(const QString& rutaPrograma);
+
+    // The file's items: each ends at a comma or a line end (CR, LF or CRLF);
+    // leading blanks are skipped; an empty line is an empty item.
+    static QStringList Elementos(const QString& texto);
+
+    // A configured path as a path of this system: the data folder may be
+    // written with backslashes.
+    static QString RutaDelSistema(const QString& texto);
+    QString ArchivoBaseDatos() const;
+    // The maintenance marker: the data folder, a separator, the marker's name.
+    QString ArchivoMarcaMantenimiento() const;
+};
+
+struct LecturaConfiguracion {
+    std::optional<Configuracion> Valor;
+    QString Error;
+};

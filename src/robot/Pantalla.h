@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Leds.h"
+
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <array>
+
+// What the window shows, addressed by the controls' designer names. The
+// robot thread changes it; every change is a signal that the window applies
+// to the widget of the same objectName (queued across the threads). Tests
+// read the state directly, headless.
+class Pantalla : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Pantalla(QObject* parent = nullptr);
+
+    // The operator buttons switched together by HabilitarControles.
+    static const QStringList& BotonesOperador();
+
+    // List1 (replies) and List2 (commands): entries keep the exact bytes,
+    // as Windows-1252 text.
+    void AgregarLista(const QString& lista, const QString& texto);
+    void LimpiarLista(const QString& lista);
+    QStringList Lista(const QString& lista) const { return listas_.value(lista); }
+
+    // DBList1 (credit notes), DBList2 (invoices), DBList3 (tickets).
+    void PonerPendientes(const QString& lista, const QStringList& filas);
+    QStringList Pendientes(const QString& lista) const { return pendientes_.value(lista); }
+
+    void PonerLeds(const Leds::Panel& panel);
+    Leds::Panel LedsActuales() const { return leds_; }
+
+    // The labels L(0) to L(6).
+    void PonerEtiqueta(int indice, const QString& texto);
+    QString Etiqueta(int indice) const;
+
+    void Habilitar(const QString& control, bool habilitado);
+    bool Habilitado(const QString& control) const { return habilitado_.value(control, true); }
+    void PonerTitulo(const QString& control, const QString& titulo);
+    QString Titulo(const QString& control) const { return titulos_.value(control); }
+
+    // The polling timer's switch, shown so the operator can tell a stopped robot.
+    void PonerTimer(bool activo);
+    bool Timer() const { return timer_; }
+
+    void PonerPizarra(const QString& rtf);
+    QString Pizarra() const { return pizarra_; }
+
+    // A message for the operator (a modal box in the window, a console line
+    // without one). Kept in order for tests.
+    void MostrarMensaje(const QString& texto);
+    QStringList Mensajes() const { return mensajes_; }
+
+    void RestaurarVentana();
+
+Q_SIGNALS:
+    void ListaAgregada(const QString& lista, const QString& texto);
+    void ListaLimpiada(const QString& lista);
+    void PendientesCambiados(const QString& lista, const QStringList& filas);
+    void LedsCambiados(const QList<int>& colores); // ColorLed values, EF then EI
+    void EtiquetaCambiada(int indice, const QString& texto);
+    void HabilitadoCambiado(const QString& control, bool habilitado);
+    void TituloCambiado(const QString& control, const QString& titulo);
+    void TimerCambiado(bool activo);
+    void PizarraCambiada(const QString& rtf);
+    void Mensaje(const QString& texto);
+    void VentanaRestaurada();
+
+private:
+    QMap<QString, QStringList> listas_;
+    QMap<QString, QStringList> pendientes_;
+    Leds::Panel leds_;
+    std::array<QString, 7> etiquetas_;
+    QMap<QString, bool> habilitado_;
+    QMap<QString, QString> titulos_;
+    bool timer_ = false;
+    QString pizarra_;
+    QStringList mensajes_;
+};

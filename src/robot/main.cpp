@@ -1,0 +1,111 @@
+#include "Arranque.h"
+#include "Consola.h"
+#include "RegistroArchivo.h"
+#include "SenalesTerminar.h"
+#include "Robot.h"
+#include "frmImprimirFacturaROBOT.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QMessageBox>
+#include <QThread>
+#include <memory>
+
+namespace {
+bool pideSinVentana(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--sin-ventana") == 0)
+            return true;
+    // No display at all: run headless rather than fail to start.
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool sinVentana = pideSinVentana(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (sinVentana)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Rovend"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ROVEND_VERSION));
+
+    QCommandLineParser opciones;
+    opciones.setApplicationDescription(
+        QStringLiteral("Robot de impresión fiscal de una caja: imprime las facturas y notas de "
+                       "crédito pendientes en la impresora fiscal y escribe sus números."));
+    opciones.addHelpOption();
+    opciones.addVersionOption();
+    opciones.addOption({QStringLiteral("carpeta"),
+                        QStringLiteral("Carpeta del programa (Vendrix.inf, Log.log, base local)."),
+                        QStringLiteral("DIR")});
+    opciones.addOption({QStringLiteral("sin-ventana"),
+                        QStringLiteral("Sin ventana: mensajes y registro en la consola.")});
+    opciones.process(*app);
+
+    const QString carpeta = opciones.isSet(QStringLiteral("carpeta"))
+                                ? opciones.value(QStringLiteral("carpeta"))
+                                : QCoreApplication::applicationDirPath();
+
+    auto avisar = [&](const QString& texto) {
+        if (sinVentana)
+            Consola::Escribir(QStringLiteral("Rovend: ") + texto);
+        else
+            QMessageBox::information(nullptr, QStringLiteral("Rovend"), texto);
+    };
+
+    std::unique_ptr<RegistroArchivo> registro;
+    if (QDir(carpeta).exists())
+        registro = std::make_unique<RegistroArchivo>(QDir(carpeta).filePath(QStringLiteral("rovend.log")));
+    RegistroArchivo::Instalar(registro.get(), sinVentana);
+
+    Arranque::Resultado inicio = Arranque::Form_Load(carpeta);
+    if (inicio.fin == Arranque::Fin::Silencio)
+        return inicio.codigoSalida;
+    if (inicio.fin == Arranque::Fin::Mensaje) {
+        qWarning().noquote() << inicio.mensaje;
+        avisar(inicio.mensaje);
+        return inicio.codigoSalida;
+    }
+
+    QThread hilo;
+    hilo.setObjectName(QStringLiteral("robot"));
+    auto* robot = new Robot(inicio.ajustes);
+    robot->moveToThread(&hilo);
+    QObject::connect(&hilo, &QThread::started, robot, &Robot::Iniciar);
+
+    std::unique_ptr<Consola> consola;
+    std::unique_ptr<frmImprimirFacturaROBOT> ventana;
+    if (sinVentana) {
+        consola = std::make_unique<Consola>(robot->pantalla());
+    } else {
+        ventana = std::make_unique<frmImprimirFacturaROBOT>(*robot);
+        ventana->show();
+    }
+
+    SenalesTerminar senales;
+    QObject::connect(&senales, &SenalesTerminar::Terminar, app.get(), [&] {
+        if (ventana)
+            ventana->close();
+        QCoreApplication::quit();
+    });
+
+    hilo.start();
+    const int codigo = app->exec();
+
+    // Leave any wait within one slice, stop polling, then join the thread.
+    robot->Cancelar();
+    QMetaObject::invokeMethod(robot, &Robot::Terminar, Qt::BlockingQueuedConnection);
+    hilo.quit();
+    hilo.wait();
+    ventana.reset();
+    consola.reset();
+    delete robot;
+    RegistroArchivo::Instalar(nullptr, false);
+    return codigo;
+}
