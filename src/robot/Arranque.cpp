@@ -1,6 +1,8 @@
 #include "Arranque.h"
 
 #include "ArchivoMarca.h"
+#include "BaseLocal.h"
+#include "BaseTienda.h"
 #include "NombrePuerto.h"
 
 #include <QDir>

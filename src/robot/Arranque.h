@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Robot.h"
+#include "AjustesRobot.h"
 
 #include <QLockFile>
 #include <QString>
@@ -24,7 +24,7 @@ public:
         Fin fin = Fin::Seguir;
         QString mensaje;
         int codigoSalida = kSalidaNormal;
-        Robot::Ajustes ajustes;
+        AjustesRobot ajustes;
         std::unique_ptr<QLockFile> candado; // held for the program's life
     };
 

@@ -1,5 +1,7 @@
 #include "Pantalla.h"
 
+#include "CodigoPagina.h"
+
 Pantalla::Pantalla(QObject* parent) : QObject(parent), leds_(Leds::ApagoLeds())
 {
     etiquetas_[0] = QString();
@@ -28,6 +30,20 @@ void Pantalla::LimpiarLista(const QString& lista)
     listas_[lista].clear();
     Q_EMIT ListaLimpiada(lista);
 }
+
+void Pantalla::Listar(const QByteArray& respuesta, const QByteArray& comando)
+{
+    AgregarLista(QStringLiteral("List1"), CodigoPagina::ATexto(respuesta));
+    AgregarLista(QStringLiteral("List2"), CodigoPagina::ATexto(comando));
+}
+
+void Pantalla::MuestroRespuesta(const QByteArray& respuesta, const QByteArray& comando)
+{
+    Listar(respuesta, comando);
+    ActualizoLeds(respuesta);
+}
+
+void Pantalla::ActualizoLeds(const QByteArray& respuesta) { PonerLeds(Leds::ActualizoLeds(respuesta)); }
 
 void Pantalla::PonerPendientes(const QString& lista, const QStringList& filas)
 {
@@ -64,6 +80,12 @@ void Pantalla::Habilitar(const QString& control, bool habilitado)
 {
     habilitado_[control] = habilitado;
     Q_EMIT HabilitadoCambiado(control, habilitado);
+}
+
+void Pantalla::PonerVisible(const QString& control, bool visible)
+{
+    visible_[control] = visible;
+    Q_EMIT VisibleCambiado(control, visible);
 }
 
 void Pantalla::PonerTitulo(const QString& control, const QString& titulo)

@@ -24,6 +24,12 @@ public:
     // as Windows-1252 text.
     void AgregarLista(const QString& lista, const QString& texto);
     void LimpiarLista(const QString& lista);
+    // The logging step after a printer command: the reply to List1, the
+    // framed command to List2, then the lamps for the reply.
+    void MuestroRespuesta(const QByteArray& respuesta, const QByteArray& comando);
+    // The same without the lamps ("listed only").
+    void Listar(const QByteArray& respuesta, const QByteArray& comando);
+    void ActualizoLeds(const QByteArray& respuesta);
     QStringList Lista(const QString& lista) const { return listas_.value(lista); }
 
     // DBList1 (credit notes), DBList2 (invoices), DBList3 (tickets).
@@ -39,6 +45,9 @@ public:
 
     void Habilitar(const QString& control, bool habilitado);
     bool Habilitado(const QString& control) const { return habilitado_.value(control, true); }
+    void PonerVisible(const QString& control, bool visible);
+    bool Visible(const QString& control) const { return visible_.value(control, false); }
+    // Captions; the window's own caption is addressed as "frmImprimirFacturaROBOT".
     void PonerTitulo(const QString& control, const QString& titulo);
     QString Titulo(const QString& control) const { return titulos_.value(control); }
 
@@ -64,6 +73,7 @@ Q_SIGNALS:
     void EtiquetaCambiada(int indice, const QString& texto);
     void HabilitadoCambiado(const QString& control, bool habilitado);
     void TituloCambiado(const QString& control, const QString& titulo);
+    void VisibleCambiado(const QString& control, bool visible);
     void TimerCambiado(bool activo);
     void PizarraCambiada(const QString& rtf);
     void Mensaje(const QString& texto);
@@ -76,6 +86,7 @@ private:
     std::array<QString, 7> etiquetas_;
     QMap<QString, bool> habilitado_;
     QMap<QString, QString> titulos_;
+    QMap<QString, bool> visible_;
     bool timer_ = false;
     QString pizarra_;
     QStringList mensajes_;

@@ -15,7 +15,7 @@ void manejador(QtMsgType tipo, const QMessageLogContext& contexto, const QString
         QString t = texto;
         if (tipo == QtWarningMsg)
             t.prepend(QLatin1String("AVISO: "));
-        else if (tipo >= QtCriticalMsg)
+        else if (tipo == QtCriticalMsg || tipo == QtFatalMsg)
             t.prepend(QLatin1String("ERROR: "));
         gRegistro->Escribir(QString::fromLatin1(cat), t);
     }

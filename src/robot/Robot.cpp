@@ -1,5 +1,7 @@
 #include "Robot.h"
 
+#include "Conversiones.h"
+#include "LectorRespuesta.h"
 #include "PuertoQt.h"
 
 #include <QLoggingCategory>
@@ -7,24 +9,35 @@
 Q_LOGGING_CATEGORY(lcRobot, "rovend.robot")
 Q_LOGGING_CATEGORY(lcDb, "rovend.db")
 
-Robot::Robot(const Ajustes& ajustes, std::unique_ptr<PuertoSerie> puerto, QObject* parent)
+Robot::Robot(const Ajustes& ajustes, std::unique_ptr<PuertoSerie> puerto, Reloj* reloj,
+             QObject* parent)
     : QObject(parent), ajustes_(ajustes), pantalla_(new Pantalla(this)),
       puerto_(puerto ? std::move(puerto) : std::make_unique<PuertoQt>(ajustes.dispositivo)),
-      enlace_(std::make_unique<EnlaceImpresora>(*puerto_)),
+      enlace_(std::make_unique<EnlaceImpresora>(*puerto_, reloj ? *reloj : Reloj::Sistema())),
       comandos_(std::make_unique<ComandosFiscales>(*enlace_)),
       tienda_(QStringLiteral("rovend.tienda.%1").arg(quintptr(this))),
       local_(QStringLiteral("rovend.local.%1").arg(quintptr(this))), timer1_(new QTimer(this))
 {
     enlace_->tiempos = ajustes.tiempos;
     enlace_->cancelar = &cancelar_;
+    enlace_->PrimeraActivacion = true;
+    enlace_->AvisoOperador = [this](const QString& t) { pantalla_->MostrarMensaje(t); };
+    contexto_.reset(new ContextoImpresion{*enlace_, *comandos_, tienda_, *pantalla_, ajustes_.config,
+                                          ajustesTienda_, *this, ajustes_.rutaPrograma});
+    operador_ = std::make_unique<ComandosOperador>(*contexto_);
+    factura_ = std::make_unique<ImpresionFactura>(*contexto_);
+    nota_ = std::make_unique<ImpresionNotaCredito>(*contexto_);
     timer1_->setInterval(1000);
     connect(timer1_, &QTimer::timeout, this, &Robot::Timer1_Timer);
+    pantalla_->PonerEtiqueta(0, ajustes_.config.Puerto);
 }
 
 Robot::~Robot() = default;
 
 void Robot::Iniciar()
 {
+    if (!primeraActivacion_)
+        return;
     if (!tienda_.Abrir(ajustes_.rutaBaseDatos) || !local_.Abrir(ajustes_.rutaBaseLocal)) {
         const QString error = !tienda_.Abierta() ? tienda_.UltimoError() : local_.UltimoError();
         qCCritical(lcDb).noquote() << error;
@@ -32,9 +45,29 @@ void Robot::Iniciar()
         Q_EMIT Iniciado(false);
         return;
     }
-    pantalla_->PonerEtiqueta(0, ajustes_.config.Puerto);
+    contadorTicks_ = 0;
     HabilitarControles(false);
     pantalla_->Habilitar(QStringLiteral("Command10"), true);
+    if (const auto fila = tienda_.ConfiguracionTienda())
+        ajustesTienda_ = AjustesTienda::Desde(*fila);
+    else
+        qCWarning(lcDb).noquote() << "no se pudo leer [Configuración]:" << tienda_.UltimoError();
+    // An old installation's service mode waits for the server to come up.
+    if (ajustesTienda_.ModoSoloServicio &&
+        ajustes_.config.RutaDatos == QLatin1String("C:\\Archivos de programa\\Taloma\\"))
+        enlace_->DelayMili(3000);
+    const Actualizacion purga = local_.PurgarTikets(QDate::currentDate());
+    if (!purga.Ok)
+        qCWarning(lcDb).noquote() << "no se pudieron purgar los tiquetes:" << purga.Error;
+    PruebaLeds();
+    pantalla_->PonerTitulo(QStringLiteral("frmImprimirFacturaROBOT"),
+                           QStringLiteral("Corvena - Rovend - FISCAL  V.3.0.6 ( RIF: ") +
+                               Conversiones::Decoro_RIF(ajustesTienda_.RifCompania) + QStringLiteral(" )"));
+    primeraActivacion_ = false;
+    enlace_->PrimeraActivacion = false;
+    SaludarImpresora();
+    pantalla_->Habilitar(QStringLiteral("Command2"), false);
+    operador_->ConsultoEstado();
     ActualizarListas();
     HabilitarControles(true);
     pantalla_->Habilitar(QStringLiteral("Command10"), false);
@@ -43,11 +76,37 @@ void Robot::Iniciar()
     Q_EMIT Iniciado(true);
 }
 
+void Robot::PruebaLeds()
+{
+    Leds::Panel p = Leds::ApagoLeds();
+    for (ColorLed color : {ColorLed::Naranja, ColorLed::Gris}) {
+        for (int i = 0; i < 32; ++i) {
+            p[i] = color;
+            pantalla_->PonerLeds(p);
+            enlace_->DelayMili(5);
+        }
+    }
+}
+
+void Robot::SaludarImpresora()
+{
+    enlace_->Comando = "Y";
+    enlace_->EnviarComando();
+    const QString aammdd = LectorRespuesta::FechaAaMmDd(enlace_->Respuesta);
+    const QDate fecha = QDate::fromString(aammdd, QStringLiteral("yyMMdd")).addYears(100);
+    pantalla_->PonerEtiqueta(2, fecha.isValid() ? QLocale().toString(fecha, QLocale::ShortFormat) : aammdd);
+    enlace_->Comando = QByteArray(1, char(0x80));
+    enlace_->EnviarComando();
+    pantalla_->PonerEtiqueta(1, LectorRespuesta::Registro(enlace_->Respuesta));
+    pantalla_->ActualizoLeds(enlace_->Respuesta);
+}
+
 void Robot::Terminar()
 {
     PonerTimer(false);
     tienda_.Cerrar();
     local_.Cerrar();
+    qCInfo(lcRobot) << "robot detenido";
 }
 
 void Robot::PonerTimer(bool activo)
@@ -59,32 +118,71 @@ void Robot::PonerTimer(bool activo)
     pantalla_->PonerTimer(activo);
 }
 
+bool Robot::TimerActivo() const { return timer1_->isActive(); }
+
+void Robot::DetenerPorFalla()
+{
+    PonerTimer(false);
+    pantalla_->PonerTitulo(QStringLiteral("Command3"), QStringLiteral("Iniciar"));
+    pantalla_->Habilitar(QStringLiteral("Command10"), true);
+}
+
 void Robot::Timer1_Timer()
 {
     ActualizarListas();
+    enlace_->DelayMili(50);
+    if (facturasPendientes_ > 0) {
+        factura_->ImprimirFactura();
+    } else if (contadorTicks_ < 11) {
+        ++contadorTicks_;
+    } else {
+        if (notasPendientes_ > 0)
+            nota_->ImprimirNotaCredito();
+        contadorTicks_ = 0;
+    }
+}
+
+namespace {
+QStringList textos(const QList<Pendiente>& filas)
+{
+    QStringList t;
+    for (const Pendiente& p : filas)
+        t << p.VistaEspecial;
+    return t;
+}
+} // namespace
+
+std::optional<QList<Pendiente>> Robot::RefrescarFacturas()
+{
+    auto filas = tienda_.FacturasPendientes(ajustes_.config.NumeroCaja);
+    if (filas)
+        pantalla_->PonerPendientes(QStringLiteral("DBList2"), textos(*filas));
+    facturasPendientes_ = filas ? filas->size() : 0;
+    return filas;
+}
+
+std::optional<QList<Pendiente>> Robot::RefrescarNotas()
+{
+    auto filas = tienda_.NotasPendientes(ajustes_.config.NumeroCaja);
+    if (filas)
+        pantalla_->PonerPendientes(QStringLiteral("DBList1"), textos(*filas));
+    notasPendientes_ = filas ? filas->size() : 0;
+    return filas;
 }
 
 void Robot::ActualizarListas()
 {
-    const int caja = ajustes_.config.NumeroCaja;
-    auto mostrar = [this](const QString& lista, const std::optional<QList<Pendiente>>& filas,
-                          const BaseDatos& base) {
-        if (!filas) {
-            // A lost database is reported once, not every second.
-            const QString error = base.UltimoError();
-            if (error != ultimoErrorListas_)
-                qCWarning(lcDb).noquote() << lista << error;
-            ultimoErrorListas_ = error;
-            return;
-        }
-        QStringList textos;
-        for (const Pendiente& p : *filas)
-            textos << p.VistaEspecial;
-        pantalla_->PonerPendientes(lista, textos);
-    };
-    mostrar(QStringLiteral("DBList3"), local_.TiketsPendientes(caja), local_);
-    mostrar(QStringLiteral("DBList2"), tienda_.FacturasPendientes(caja), tienda_);
-    mostrar(QStringLiteral("DBList1"), tienda_.NotasPendientes(caja), tienda_);
+    const auto tiquetes = local_.TiketsPendientes(ajustes_.config.NumeroCaja);
+    if (tiquetes)
+        pantalla_->PonerPendientes(QStringLiteral("DBList3"), textos(*tiquetes));
+    const bool ok = tiquetes && RefrescarFacturas() && RefrescarNotas();
+    // A lost database is reported once, not every second.
+    const QString error = ok ? QString() : (tiquetes ? tienda_.UltimoError() : local_.UltimoError());
+    if (error != ultimoErrorListas_ && !error.isEmpty())
+        qCWarning(lcDb).noquote() << "no se pudieron leer los pendientes:" << error;
+    else if (ok && !ultimoErrorListas_.isEmpty())
+        qCInfo(lcDb) << "pendientes legibles de nuevo";
+    ultimoErrorListas_ = error;
 }
 
 void Robot::HabilitarControles(bool estado)
@@ -95,6 +193,12 @@ void Robot::HabilitarControles(bool estado)
 }
 
 void Robot::Option_Click() { ActualizarListas(); }
+
+void Robot::Command13556_Click() { operador_->CierreX(); }
+void Robot::Command6_Click() { operador_->CierreZ(); }
+void Robot::Command13_Click() { operador_->ConsultoEstado(); }
+void Robot::Command14_Click() { operador_->Resetear(); }
+void Robot::Command1_Click() { operador_->Command1(); }
 
 void Robot::Command3_Click()
 {
@@ -107,4 +211,23 @@ void Robot::Command3_Click()
         pantalla_->PonerTitulo(QStringLiteral("Command3"), QStringLiteral("Detener"));
         pantalla_->Habilitar(QStringLiteral("Command10"), false);
     }
+}
+
+void Robot::Command7_Click()
+{
+    HabilitarControles(false);
+    pantalla_->PonerVisible(QStringLiteral("Frame1"), true);
+}
+
+void Robot::Command9_Click()
+{
+    pantalla_->PonerVisible(QStringLiteral("Frame1"), false);
+    HabilitarControles(true);
+}
+
+void Robot::Command8_Click(const TareaOpciones& tarea)
+{
+    pantalla_->Habilitar(QStringLiteral("Command8"), false);
+    operador_->Ejecutar(tarea);
+    pantalla_->Habilitar(QStringLiteral("Command8"), true);
 }

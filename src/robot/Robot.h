@@ -1,12 +1,19 @@
 #pragma once
 
+#include "AjustesRobot.h"
+#include "AjustesTienda.h"
 #include "BaseLocal.h"
 #include "BaseTienda.h"
 #include "ComandosFiscales.h"
-#include "Configuracion.h"
+#include "ComandosOperador.h"
+#include "ContextoImpresion.h"
+#include "ControlRobot.h"
 #include "EnlaceImpresora.h"
+#include "ImpresionFactura.h"
+#include "ImpresionNotaCredito.h"
 #include "Pantalla.h"
 #include "PuertoSerie.h"
+#include "TareaOpciones.h"
 
 #include <QObject>
 #include <QTimer>
@@ -19,62 +26,81 @@
 // (QMetaObject::invokeMethod with Qt::QueuedConnection), so a request that
 // arrives during a printer conversation waits until it is over. It never
 // touches a widget: everything it shows goes through Pantalla.
-class Robot : public QObject
+class Robot : public QObject, public ControlRobot
 {
     Q_OBJECT
 public:
-    struct Ajustes {
-        Configuracion config;
-        QString dispositivo;   // serial device resolved from the Puerto setting
-        QString rutaPrograma;
-        QString rutaBaseDatos; // file paths as this platform writes them
-        QString rutaBaseLocal;
-        Tiempos tiempos;
-    };
+    using Ajustes = AjustesRobot;
 
-    // `puerto` replaces the real serial port (tests); null uses QSerialPort.
+    // `puerto` and `reloj` replace the real serial port and clock (tests);
+    // null uses QSerialPort and the monotonic clock.
     Robot(const Ajustes& ajustes, std::unique_ptr<PuertoSerie> puerto = nullptr,
-          QObject* parent = nullptr);
+          Reloj* reloj = nullptr, QObject* parent = nullptr);
     ~Robot() override;
 
     Pantalla& pantalla() { return *pantalla_; }
     EnlaceImpresora& enlace() { return *enlace_; }
     const Ajustes& ajustes() const { return ajustes_; }
-    bool TimerActivo() const { return timer1_->isActive(); }
+    const AjustesTienda& ajustesTienda() const { return ajustesTienda_; }
+    int ContadorTicks() const { return contadorTicks_; }
 
     // Thread-safe: makes every wait of the robot end within one slice.
     void Cancelar() { cancelar_ = true; }
 
+    // ControlRobot
+    void PonerTimer(bool activo) override;
+    bool TimerActivo() const override;
+    void DetenerPorFalla() override;
+    void HabilitarControles(bool estado) override;
+    std::optional<QList<Pendiente>> RefrescarFacturas() override;
+    std::optional<QList<Pendiente>> RefrescarNotas() override;
+
 public Q_SLOTS:
-    // Opens the databases in this thread, shows the lists and starts polling.
+    // The first activation: company settings, ticket purge, lamp test,
+    // printer greeting, state refresh, lists, then polling.
     void Iniciar();
-    // Stops polling and releases the port and databases (before the thread ends).
+    // Stops polling and releases the databases (before the thread ends).
     void Terminar();
 
     void Timer1_Timer();
     void ActualizarListas();
-    // Polling timer and operator buttons together; never Command10.
-    void HabilitarControles(bool estado);
-    // Option1 to Option3: each only refreshes the lists.
-    void Option_Click();
-    // "Detener"/"Iniciar".
-    void Command3_Click();
+    void Option_Click(); // Option1 to Option3: each only refreshes the lists
+
+    void Command13556_Click(); // "Cierre X"
+    void Command6_Click();     // "Cierre Z"
+    void Command13_Click();    // "Estado"
+    void Command14_Click();    // "Resetear"
+    void Command1_Click();
+    void Command3_Click();     // "Detener"/"Iniciar"
+    void Command7_Click();     // "Opciones"
+    void Command9_Click();     // "Continuar"
+    void Command8_Click(const TareaOpciones& tarea); // "Ejecutar"
 
 Q_SIGNALS:
+    // The first activation ended; false when the databases could not be opened.
     void Iniciado(bool ok);
 
 private:
-    void PonerTimer(bool activo);
+    void PruebaLeds();
+    void SaludarImpresora();
 
     Ajustes ajustes_;
+    AjustesTienda ajustesTienda_;
     Pantalla* pantalla_;
     std::unique_ptr<PuertoSerie> puerto_;
     std::unique_ptr<EnlaceImpresora> enlace_;
     std::unique_ptr<ComandosFiscales> comandos_;
     BaseTienda tienda_;
     BaseLocal local_;
+    std::unique_ptr<ContextoImpresion> contexto_;
+    std::unique_ptr<ComandosOperador> operador_;
+    std::unique_ptr<ImpresionFactura> factura_;
+    std::unique_ptr<ImpresionNotaCredito> nota_;
     QTimer* timer1_;
     std::atomic<bool> cancelar_{false};
     int contadorTicks_ = 0;
+    qsizetype facturasPendientes_ = 0;
+    qsizetype notasPendientes_ = 0;
+    bool primeraActivacion_ = true;
     QString ultimoErrorListas_;
 };

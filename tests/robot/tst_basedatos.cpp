@@ -357,7 +357,7 @@ void TstBaseDatos::lecturas()
     const auto config = base_->ConfiguracionTienda();
     QVERIFY2(config, qPrintable(base_->UltimoError()));
     QCOMPARE(config->value(QStringLiteral("RIFCompañía")).toString(),
-             QStringLiteral("J-30123456-7"));
+             QStringLiteral("J301234567"));
     QVERIFY(config->value(QStringLiteral("VerCantidad")).isNull());
     QCOMPARE(config->value(QStringLiteral("VerCantidadDecimal")).toInt(), -1);
 }

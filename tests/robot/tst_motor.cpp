@@ -24,7 +24,8 @@ struct Banco {
         inicio = Arranque::Form_Load(dir.path());
         if (inicio.fin != Arranque::Fin::Seguir)
             return false;
-        robot = std::make_unique<Robot>(inicio.ajustes, std::make_unique<PuertoFalso>(reloj));
+        // No printer answers; the fake clock makes its silence instant.
+        robot = std::make_unique<Robot>(inicio.ajustes, std::make_unique<PuertoFalso>(reloj), &reloj);
         return true;
     }
 };
@@ -124,7 +125,10 @@ private Q_SLOTS:
         QStringList titulos;
         QList<bool> iniciado;
         connect(&robot->pantalla(), &Pantalla::TituloCambiado, this,
-                [&](const QString&, const QString& t) { titulos << t; });
+                [&](const QString& control, const QString& t) {
+                    if (control == QLatin1String("Command3"))
+                        titulos << t;
+                });
         connect(robot, &Robot::Iniciado, this, [&](bool ok) { iniciado << ok; });
         connect(&hilo, &QThread::started, robot, &Robot::Iniciar);
         hilo.start();

@@ -22,7 +22,7 @@ struct OpcionesTienda {
     bool MedioPago = true;
     bool CampoTextoAdic01 = false;
     QString NombreCompania = QStringLiteral("Tienda Demo, C.A.");
-    QString RifCompania = QStringLiteral("J-30123456-7");
+    QString RifCompania = QStringLiteral("J301234567"); // stored bare, shown with dashes
     QString ServidorIp = QStringLiteral("127.0.0.1");
     int ServidorPuerto = 10000;
     bool ModoSoloServicio = false;

@@ -1,0 +1,5 @@
+#include "ImpresionNotaCredito.h"
+
+ImpresionNotaCredito::ImpresionNotaCredito(ContextoImpresion& contexto) : ctx_(contexto) {}
+
+void ImpresionNotaCredito::ImprimirNotaCredito() {}
