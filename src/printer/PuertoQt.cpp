@@ -1,25 +1,28 @@
 #include "PuertoQt.h"
 
-PuertoQt::PuertoQt(const QString& dispositivo)
+PuertoQt::PuertoQt(const QString& dispositivo) : dispositivo_(dispositivo) {}
+
+QSerialPort& PuertoQt::Puerto()
 {
-    puerto_.setPortName(dispositivo);
+    if (!puerto_) {
+        puerto_ = std::make_unique<QSerialPort>();
+        puerto_->setPortName(dispositivo_);
+    }
+    return *puerto_;
 }
 
-QString PuertoQt::Nombre() const
-{
-    return puerto_.portName();
-}
+QString PuertoQt::Nombre() const { return dispositivo_; }
 
 bool PuertoQt::Abrir()
 {
     error_.clear();
-    puerto_.setBaudRate(QSerialPort::Baud9600);
-    puerto_.setDataBits(QSerialPort::Data8);
-    puerto_.setParity(QSerialPort::NoParity);
-    puerto_.setStopBits(QSerialPort::OneStop);
-    puerto_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!puerto_.open(QIODevice::ReadWrite)) {
-        error_ = puerto_.errorString();
+    Puerto().setBaudRate(QSerialPort::Baud9600);
+    Puerto().setDataBits(QSerialPort::Data8);
+    Puerto().setParity(QSerialPort::NoParity);
+    Puerto().setStopBits(QSerialPort::OneStop);
+    Puerto().setFlowControl(QSerialPort::NoFlowControl);
+    if (!Puerto().open(QIODevice::ReadWrite)) {
+        error_ = Puerto().errorString();
         return false;
     }
     return true;
@@ -32,13 +35,13 @@ QString PuertoQt::Error() const
 
 bool PuertoQt::Escribir(const QByteArray& datos, int msLimite)
 {
-    if (puerto_.write(datos) != datos.size()) {
-        error_ = puerto_.errorString();
+    if (Puerto().write(datos) != datos.size()) {
+        error_ = Puerto().errorString();
         return false;
     }
-    while (puerto_.bytesToWrite() > 0) {
-        if (!puerto_.waitForBytesWritten(msLimite)) {
-            error_ = puerto_.errorString();
+    while (Puerto().bytesToWrite() > 0) {
+        if (!Puerto().waitForBytesWritten(msLimite)) {
+            error_ = Puerto().errorString();
             return false;
         }
     }
@@ -47,26 +50,26 @@ bool PuertoQt::Escribir(const QByteArray& datos, int msLimite)
 
 void PuertoQt::Descartar()
 {
-    puerto_.clear(QSerialPort::Input);
+    Puerto().clear(QSerialPort::Input);
 }
 
 qint64 PuertoQt::BytesEsperando()
 {
-    return puerto_.bytesAvailable();
+    return Puerto().bytesAvailable();
 }
 
 bool PuertoQt::EsperarDatos(int ms)
 {
-    return ms > 0 && puerto_.waitForReadyRead(ms);
+    return ms > 0 && Puerto().waitForReadyRead(ms);
 }
 
 QByteArray PuertoQt::LeerTodo()
 {
-    return puerto_.readAll();
+    return Puerto().readAll();
 }
 
 void PuertoQt::Cerrar()
 {
-    if (puerto_.isOpen())
-        puerto_.close();
+    if (puerto_ && puerto_->isOpen())
+        puerto_->close();
 }

@@ -3,8 +3,10 @@
 #include "PuertoSerie.h"
 
 #include <QSerialPort>
+#include <memory>
 
-// The real serial line. Used only from the thread that owns the printer.
+// The real serial line. Used only from the thread that owns the printer; the
+// QSerialPort is made on first use, in that thread.
 class PuertoQt final : public PuertoSerie
 {
   public:
@@ -21,6 +23,9 @@ class PuertoQt final : public PuertoSerie
     void Cerrar() override;
 
   private:
-    QSerialPort puerto_;
+    QSerialPort& Puerto();
+
+    QString dispositivo_;
+    std::unique_ptr<QSerialPort> puerto_;
     QString error_;
 };

@@ -9,4 +9,5 @@ struct Tiempos {
     int rebanadaMs = 100;       // longest single block on the port or in a pause
     int centesimaMs = 10;       // the unit of DelayMili (a hundredth of a second)
     int escrituraMs = 5000;     // longest wait for a frame to leave the port
+    int esperaNumeroMs = 120000; // longest a run waits for a busy document number
 };

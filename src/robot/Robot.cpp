@@ -59,6 +59,7 @@ void Robot::Iniciar()
     const Actualizacion purga = local_.PurgarTikets(QDate::currentDate());
     if (!purga.Ok)
         qCWarning(lcDb).noquote() << "no se pudieron purgar los tiquetes:" << purga.Error;
+    Q_EMIT ConectarServidor(ajustesTienda_.DireccionServidor, ajustesTienda_.PuertoServidor);
     PruebaLeds();
     pantalla_->PonerTitulo(QStringLiteral("frmImprimirFacturaROBOT"),
                            QStringLiteral("Corvena - Rovend - FISCAL  V.3.0.6 ( RIF: ") +
@@ -107,6 +108,7 @@ void Robot::Terminar()
     tienda_.Cerrar();
     local_.Cerrar();
     qCInfo(lcRobot) << "robot detenido";
+    Q_EMIT Terminado();
 }
 
 void Robot::PonerTimer(bool activo)

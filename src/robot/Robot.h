@@ -59,7 +59,8 @@ public Q_SLOTS:
     // The first activation: company settings, ticket purge, lamp test,
     // printer greeting, state refresh, lists, then polling.
     void Iniciar();
-    // Stops polling and releases the databases (before the thread ends).
+    // Stops polling and releases the databases (before the thread ends). As
+    // a queued call it runs after the document being printed, if any.
     void Terminar();
 
     void Timer1_Timer();
@@ -79,6 +80,10 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The first activation ended; false when the databases could not be opened.
     void Iniciado(bool ok);
+    // Terminar is done: the thread may end.
+    void Terminado();
+    // The first activation asks the main thread to open the server link.
+    void ConectarServidor(const QString& direccion, int puerto);
 
 private:
     void PruebaLeds();

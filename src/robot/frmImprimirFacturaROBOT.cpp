@@ -3,6 +3,7 @@
 #include "Pantalla.h"
 #include "Robot.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,6 +80,16 @@ void frmImprimirFacturaROBOT::Construir()
     connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
     setCentralWidget(central);
     resize(1000, 740);
+}
+
+void frmImprimirFacturaROBOT::closeEvent(QCloseEvent* e)
+{
+    // The window stays until the robot has finished its document; the
+    // application quits when the robot reports it is done.
+    e->ignore();
+    setEnabled(false);
+    setWindowTitle(windowTitle() + QStringLiteral(" - cerrando..."));
+    Q_EMIT Cerrando();
 }
 
 void frmImprimirFacturaROBOT::Pedir(void (Robot::*accion)())

@@ -14,6 +14,13 @@ class frmImprimirFacturaROBOT : public QMainWindow
 public:
     explicit frmImprimirFacturaROBOT(Robot& robot, QWidget* parent = nullptr);
 
+Q_SIGNALS:
+    // The operator closed the window: the robot must finish and shut down.
+    void Cerrando();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     void Construir();
     void Conectar();

@@ -2,14 +2,12 @@
 #include "Consola.h"
 #include "RegistroArchivo.h"
 #include "SenalesTerminar.h"
-#include "Robot.h"
-#include "frmImprimirFacturaROBOT.h"
+#include "Supervisor.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
-#include <QThread>
 #include <memory>
 
 namespace {
@@ -73,39 +71,16 @@ int main(int argc, char** argv)
         return inicio.codigoSalida;
     }
 
-    QThread hilo;
-    hilo.setObjectName(QStringLiteral("robot"));
-    auto* robot = new Robot(inicio.ajustes);
-    robot->moveToThread(&hilo);
-    QObject::connect(&hilo, &QThread::started, robot, &Robot::Iniciar);
-
-    std::unique_ptr<Consola> consola;
-    std::unique_ptr<frmImprimirFacturaROBOT> ventana;
-    if (sinVentana) {
-        consola = std::make_unique<Consola>(robot->pantalla());
-    } else {
-        ventana = std::make_unique<frmImprimirFacturaROBOT>(*robot);
-        ventana->show();
+    int codigo = 0;
+    {
+        Supervisor supervisor(inicio.ajustes, sinVentana);
+        supervisor.Avisar = avisar;
+        SenalesTerminar senales;
+        QObject::connect(&senales, &SenalesTerminar::Terminar, &supervisor, &Supervisor::Apagar);
+        supervisor.Arrancar();
+        const int salida = app->exec();
+        codigo = std::max(salida, supervisor.CodigoSalida());
     }
-
-    SenalesTerminar senales;
-    QObject::connect(&senales, &SenalesTerminar::Terminar, app.get(), [&] {
-        if (ventana)
-            ventana->close();
-        QCoreApplication::quit();
-    });
-
-    hilo.start();
-    const int codigo = app->exec();
-
-    // Leave any wait within one slice, stop polling, then join the thread.
-    robot->Cancelar();
-    QMetaObject::invokeMethod(robot, &Robot::Terminar, Qt::BlockingQueuedConnection);
-    hilo.quit();
-    hilo.wait();
-    ventana.reset();
-    consola.reset();
-    delete robot;
     RegistroArchivo::Instalar(nullptr, false);
     return codigo;
 }

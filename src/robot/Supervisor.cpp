@@ -1,0 +1,111 @@
+#include "Supervisor.h"
+
+#include "Arranque.h"
+#include "Consola.h"
+#include "EnlaceServidor.h"
+#include "EspejoControles.h"
+#include "Pizarra.h"
+#include "Robot.h"
+#include "frmImprimirFacturaROBOT.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTextEdit>
+
+Q_LOGGING_CATEGORY(lcSupervisor, "rovend.server")
+
+Supervisor::Supervisor(const AjustesRobot& ajustes, bool sinVentana, QObject* parent)
+    : QObject(parent), sinVentana_(sinVentana), robot_(new Robot(ajustes)),
+      servidor_(std::make_unique<EnlaceServidor>(ajustes.config.NumeroCaja))
+{
+    hilo_.setObjectName(QStringLiteral("robot"));
+    robot_->moveToThread(&hilo_);
+    espejo_ = std::make_unique<EspejoControles>(robot_->pantalla());
+    connect(&hilo_, &QThread::started, robot_, &Robot::Iniciar);
+    connect(robot_, &Robot::Iniciado, this, [this](bool ok) {
+        if (!ok) { // the databases went away between the checks and the start
+            codigo_ = Arranque::kSalidaMensaje;
+            Apagar();
+        }
+    });
+    connect(robot_, &Robot::ConectarServidor, servidor_.get(),
+            [this](const QString& direccion, int puerto) { servidor_->ConectarServidor(direccion, quint16(puerto)); });
+    connect(servidor_.get(), &EnlaceServidor::SolicitudCierre, this, &Supervisor::SolicitudCierre);
+    connect(servidor_.get(), &EnlaceServidor::ConexionRechazada, this, [this](const QString& m) {
+        Avisar(m);
+        SalirYa(Arranque::kSalidaMensaje);
+    });
+    connect(servidor_.get(), &EnlaceServidor::ErrorConexion, this, [this](const QString& m) {
+        Avisar(m);
+        codigo_ = Arranque::kSalidaMensaje;
+        Apagar();
+    });
+    connect(servidor_.get(), &EnlaceServidor::OrdenSalir, this, [this] { SalirYa(Arranque::kSalidaNormal); });
+    // After the robot is done comes the goodbye, and after it the end.
+    connect(robot_, &Robot::Terminado, this, [this] { terminado_ = true; });
+    connect(robot_, &Robot::Terminado, servidor_.get(), &EnlaceServidor::Despedirse);
+    connect(servidor_.get(), &EnlaceServidor::Despedido, this, [] { QCoreApplication::quit(); });
+    servidor_->VentanaVisible = [this] { return ventana_ && ventana_->isVisible(); };
+}
+
+Supervisor::~Supervisor()
+{
+    if (hilo_.isRunning()) {
+        if (!terminado_) { // ended at once: cut the waits short, then release the databases
+            robot_->Cancelar();
+            disconnect(robot_, &Robot::Terminado, nullptr, nullptr);
+            QMetaObject::invokeMethod(robot_, &Robot::Terminar, Qt::BlockingQueuedConnection);
+        }
+        hilo_.quit();
+        hilo_.wait();
+    }
+    ventana_.reset();
+    consola_.reset();
+    delete robot_;
+}
+
+void Supervisor::Arrancar()
+{
+    if (sinVentana_) {
+        consola_ = std::make_unique<Consola>(robot_->pantalla());
+    } else {
+        ventana_ = std::make_unique<frmImprimirFacturaROBOT>(*robot_);
+        connect(ventana_.get(), &frmImprimirFacturaROBOT::Cerrando, this, &Supervisor::Apagar);
+        connect(servidor_.get(), &EnlaceServidor::PizarraCambiada, ventana_.get(), [this](const QString& rtf) {
+            if (auto* pizarra = ventana_->findChild<QTextEdit*>(QStringLiteral("Pizarra")))
+                pizarra->setHtml(Pizarra::AHtml(rtf));
+        });
+        ventana_->show();
+    }
+    hilo_.start();
+}
+
+void Supervisor::Apagar()
+{
+    if (apagando_) {
+        robot_->Cancelar();
+        return;
+    }
+    apagando_ = true;
+    // Queued behind the document being printed, if any.
+    QMetaObject::invokeMethod(robot_, &Robot::Terminar, Qt::QueuedConnection);
+}
+
+void Supervisor::SalirYa(int codigo)
+{
+    codigo_ = codigo;
+    robot_->Cancelar(); // every printer wait ends within a slice; nothing is written
+    QCoreApplication::exit(codigo);
+}
+
+void Supervisor::SolicitudCierre(bool z)
+{
+    // Accepted when its button is enabled on arrival; it then waits its turn
+    // behind the document being printed, never inside it.
+    const QString boton = z ? QStringLiteral("Command6") : QStringLiteral("Command13556");
+    if (!espejo_->Habilitado(boton)) {
+        qCInfo(lcSupervisor).noquote() << "solicitud de cierre descartada:" << boton << "deshabilitado";
+        return;
+    }
+    QMetaObject::invokeMethod(robot_, z ? &Robot::Command6_Click : &Robot::Command13556_Click, Qt::QueuedConnection);
+}

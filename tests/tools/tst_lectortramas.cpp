@@ -1,0 +1,198 @@
+#include "LectorTramas.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace
+{
+const QByteArray FS(1, '\x1c');
+
+QByteArray Trama(char seq, const QByteArray& cmd)
+{
+    return LectorTramas::Enmarcar(seq, cmd);
+}
+
+QStringList Validas(const QList<LectorTramas::Trama>& ts)
+{
+    QStringList r;
+    for (const auto& t : ts)
+        if (t.valida)
+            r << QString::fromLatin1(t.comando);
+    return r;
+}
+
+int Invalidas(const QList<LectorTramas::Trama>& ts)
+{
+    int n = 0;
+    for (const auto& t : ts)
+        n += t.valida ? 0 : 1;
+    return n;
+}
+} // namespace
+
+class TstLectorTramas : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void sumaControl_data();
+    void sumaControl();
+    void cortes_data();
+    void cortes();
+    void invalidas_data();
+    void invalidas();
+    void azar();
+};
+
+void TstLectorTramas::sumaControl_data()
+{
+    QTest::addColumn<char>("secuencia");
+    QTest::addColumn<QByteArray>("comando");
+    QTest::addColumn<QByteArray>("esperada");
+    QTest::newRow("K, 32") << char(32) << QByteArray("K")
+                           << QByteArray("\x02\x20\x4B\x03"
+                                         "0070");
+    QTest::newRow("8 FS N, 33") << char(33) << QByteArray("8\x1cN")
+                                << QByteArray("\x02\x21"
+                                              "8\x1cN\x03"
+                                              "00C8");
+    QTest::newRow("9 FS Z, 32") << char(32) << QByteArray("9\x1cZ")
+                                << QByteArray("\x02\x20"
+                                              "9\x1cZ\x03"
+                                              "00D4");
+    // Sums past 0xFFFF keep the low 16 bits, still four digits.
+    QTest::newRow("wraps") << char(70) << QByteArray(300, char(0xFF))
+                           << QByteArray("\x02\x46") + QByteArray(300, char(0xFF)) +
+                                  "\x03"
+                                  "2B1F";
+}
+
+void TstLectorTramas::sumaControl()
+{
+    QFETCH(char, secuencia);
+    QFETCH(QByteArray, comando);
+    QFETCH(QByteArray, esperada);
+    QCOMPARE(LectorTramas::Enmarcar(secuencia, comando), esperada);
+    LectorTramas l;
+    const auto ts = l.alimentar(esperada);
+    QCOMPARE(ts.size(), 1);
+    QVERIFY2(ts.at(0).valida, qPrintable(ts.at(0).motivo));
+    QCOMPARE(ts.at(0).secuencia, secuencia);
+    QCOMPARE(ts.at(0).comando, comando);
+}
+
+void TstLectorTramas::cortes_data()
+{
+    QTest::addColumn<QByteArray>("flujo");
+    QTest::addColumn<int>("trozo"); // bytes per feed; 0 = all at once
+    QTest::addColumn<QStringList>("comandos");
+    QTest::addColumn<int>("descartados");
+
+    const QByteArray n = Trama(' ', "8" + FS + "N");
+    const QByteArray k = Trama('!', "K");
+    QTest::newRow("whole") << n << 0 << QStringList{"8\x1cN"} << 0;
+    QTest::newRow("byte by byte") << n << 1 << QStringList{"8\x1cN"} << 0;
+    QTest::newRow("noise and DC2 before")
+        << QByteArray("\x12\x12zz\x03") + n << 2 << QStringList{"8\x1cN"} << 5;
+    QTest::newRow("two in one read") << n + k << 0 << QStringList{"8\x1cN", "K"} << 0;
+    QTest::newRow("bytes after the digits") << n + "xy" + k << 3 << QStringList{"8\x1cN", "K"} << 2;
+    // A frame cut short by a new STX is dropped; the new one is read.
+    QTest::newRow("restart on STX") << n.left(4) + k << 0 << QStringList{"K"} << 4;
+    QTest::newRow("reset command")
+        << Trama('#', QByteArray("\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
+                                 "\x10\x11\x12\x13\x14\x15\x16\x17"))
+        << 5
+        << QStringList{QString::fromLatin1("\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13"
+                                           "\x14\x15\x16\x17")}
+        << 0;
+}
+
+void TstLectorTramas::cortes()
+{
+    QFETCH(QByteArray, flujo);
+    QFETCH(int, trozo);
+    QFETCH(QStringList, comandos);
+    QFETCH(int, descartados);
+    LectorTramas l;
+    QList<LectorTramas::Trama> ts;
+    const int paso = trozo > 0 ? trozo : int(flujo.size());
+    for (qsizetype i = 0; i < flujo.size(); i += paso)
+        ts += l.alimentar(QByteArrayView(flujo).sliced(i, qMin<qsizetype>(paso, flujo.size() - i)));
+    QCOMPARE(Validas(ts), comandos);
+    QCOMPARE(Invalidas(ts), 0);
+    QCOMPARE(l.descartados(), qint64(descartados));
+}
+
+void TstLectorTramas::invalidas_data()
+{
+    QTest::addColumn<QByteArray>("mala");
+    const QByteArray bien = Trama(' ', "8" + FS + "N");
+    QByteArray suma = bien;
+    suma[suma.size() - 1] = '8';
+    QByteArray minusculas = bien; // its digits are 00C7
+    minusculas.replace("00C7", "00c7");
+    QTest::newRow("wrong checksum") << suma;
+    QTest::newRow("lower-case digits") << minusculas;
+    QTest::newRow("sequence 31") << Trama(31, "K");
+    QTest::newRow("sequence 71") << Trama(71, "K");
+    QTest::newRow("STX among the digits") << bien.left(bien.size() - 2);
+    QTest::newRow("too long") << QByteArray("\x02 ") + QByteArray(LectorTramas::kMaximo + 10, 'A');
+}
+
+void TstLectorTramas::invalidas()
+{
+    QFETCH(QByteArray, mala);
+    const QByteArray siguiente = Trama('$', "9" + FS + "X");
+    LectorTramas l;
+    const auto ts = l.alimentar(mala + siguiente);
+    // The bad frame is reported (for the log) and never taken as a command;
+    // the reader then finds the next good frame.
+    QCOMPARE(Invalidas(ts), 1);
+    QVERIFY(!ts.at(0).motivo.isEmpty());
+    QCOMPARE(Validas(ts), QStringList{"9\x1cX"});
+}
+
+void TstLectorTramas::azar()
+{
+    // Random noise without STX around good frames: every frame is found, in
+    // order; any byte soup at all never crashes nor yields a frame whose
+    // checksum does not hold.
+    QRandomGenerator g(20261205);
+    LectorTramas l;
+    QStringList esperados;
+    QList<LectorTramas::Trama> ts;
+    QByteArray flujo;
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray ruido(g.bounded(20), 0);
+        for (char& c : ruido)
+            c = char(g.bounded(256));
+        ruido.replace('\x02', 'x');
+        QByteArray cmd(g.bounded(1, 40), 0);
+        for (char& c : cmd)
+            c = char(g.bounded(4, 256));
+        cmd.replace('\x03', 'y');
+        flujo += ruido + Trama(char(g.bounded(32, 71)), cmd);
+        esperados << QString::fromLatin1(cmd);
+    }
+    for (qsizetype i = 0; i < flujo.size();) {
+        const qsizetype n = qMin<qsizetype>(g.bounded(1, 64), flujo.size() - i);
+        ts += l.alimentar(QByteArrayView(flujo).sliced(i, n));
+        i += n;
+    }
+    QCOMPARE(Validas(ts), esperados);
+
+    LectorTramas sopa;
+    for (int i = 0; i < 200000; ++i) {
+        char c = char(g.bounded(256));
+        if (g.bounded(8) == 0)
+            c = "\x02\x03"[g.bounded(2)];
+        for (const auto& t : sopa.alimentar(QByteArrayView(&c, 1))) {
+            if (!t.valida)
+                continue;
+            QCOMPARE(LectorTramas::Enmarcar(t.secuencia, t.comando), t.bruta);
+            QVERIFY(!t.comando.contains('\x03'));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TstLectorTramas)
+#include "tst_lectortramas.moc"

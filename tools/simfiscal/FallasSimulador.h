@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+
+// Faults a person or a test can switch on, all at once or one by one.
+// Counts below 0 mean "every time from now on".
+struct FallasSimulador {
+    bool silencio = false;           // frames are read and logged, nothing is done or answered
+    int rechazarEnesimo = 0;         // refuse the n-th command from now (1 = the next one)
+    QMap<char, int> rechazarComando; // command byte -> how many more times to refuse it
+    int basura = 0;                  // garbage bytes before the reply's STX
+    int ocupado = 0;                 // DC2 bytes before the reply
+    int ocupadoPausaMs = 100;        // ... spaced by this many milliseconds
+    int demoraMs = 0;                // time the printer takes for each command
+    QList<int> trozos;               // the reply goes out in pieces of these sizes
+    int trozosPausaMs = 20;          // ... with these pauses between them
+    int numeroOcupado = 0;           // "8" FS "N" queries with a busy number after a closing
+    QByteArray estado;               // state code forced into "8" FS "T"; empty: none
+};
