@@ -1,0 +1,196 @@
+#include "ArticulosFactura.h"
+
+#include "CampoVenta.h"
+#include "CodigoPagina.h"
+#include "ComandosFiscales.h"
+#include "Conversiones.h"
+#include "CorridaFactura.h"
+#include "Protocolo.h"
+#include "Texto.h"
+
+namespace
+{
+constexpr int kAnchoVehiculos = 50;
+constexpr int kAncho80 = 38;
+constexpr int kAncho40 = 19;
+// Continuation lines after the item line; longer descriptions are cut.
+constexpr int kContinuaciones = 3;
+constexpr int kAnchoLinea = 39;
+constexpr int kAnchoTelefono = 33;
+constexpr int kAnchoCondicion = 28;
+
+QString Recortado(const QString& s)
+{
+    return Texto::Recortado(s);
+}
+
+QByteArray Articulo(const QString& descripcion, const QString& cantidad, const QString& precio,
+                    const QString& tasa)
+{
+    const QByteArray del(1, Protocolo::DEL);
+    return ComandosFiscales::Armar('B', {CodigoPagina::ABytes(descripcion), cantidad.toLatin1(),
+                                         precio.toLatin1(), tasa.toLatin1(), "M", del, del, del});
+}
+} // namespace
+
+ArticulosFactura::ArticulosFactura(CorridaFactura& corrida, const DatosEncabezado& datos)
+    : corrida_(corrida), datos_(datos)
+{
+    ancho_ = datos.variante == VarianteInstalacion::Vehiculos ? kAnchoVehiculos
+             : corrida.Contexto().config.Columnas80           ? kAncho80
+                                                              : kAncho40;
+}
+
+bool ArticulosFactura::ImprimirArticulos(qlonglong venta)
+{
+    const auto lineas = corrida_.Contexto().tienda.LineasVenta(venta);
+    if (!lineas)
+        return false;
+    reintentos_ = 0;
+    bool continuo = false; // the last item printed continuation lines
+    for (const QSqlRecord& linea : *lineas)
+        if (!ImprimirArticulo(linea, continuo))
+            return false;
+    if (continuo)
+        Separador();
+
+    corrida_.PonerEtapa(5);
+    corrida_.Enviar(ComandosFiscales::Armar('E', {"A"}));
+    return true;
+}
+
+bool ArticulosFactura::ImprimirArticulo(const QSqlRecord& linea, bool& continuo)
+{
+    QString descripcion;
+    for (;;) {
+        const std::optional<double> cantidad = Cantidad(linea);
+        if (!cantidad)
+            return false;
+        corrida_.PonerEtapa(4);
+        const std::optional<QString> texto = Descripcion(linea);
+        const std::optional<double> precio = CampoVenta::Numero(linea, QStringLiteral("Precio"));
+        if (!texto || !precio)
+            return false;
+        descripcion = *texto;
+        // An exempt flag left Null counts as exempt.
+        const bool exento =
+            CampoVenta::Logico(linea, QStringLiteral("ExcentoImpuesto")).value_or(true);
+        const QString campoCantidad = Conversiones::CampoCantidad(*cantidad);
+        const QString campoPrecio = Conversiones::CampoPrecio(*precio);
+        const QString campoTasa = Conversiones::CampoTasa(datos_.tasa, exento);
+        if (campoCantidad.isEmpty() || campoPrecio.isEmpty() || campoTasa.isEmpty())
+            return false;
+        corrida_.Enviar(
+            Articulo(Conversiones::LimpioCadena(Recortado(Texto::Izquierda(descripcion, ancho_))),
+                     campoCantidad, campoPrecio, campoTasa));
+        // A refused item is sent again while the invoice's re-sends last,
+        // then left out; the printer closes the invoice with the rest.
+        if (!corrida_.Rechazado() || reintentos_ >= kReintentosMaximos)
+            break;
+        ++reintentos_;
+    }
+    continuo = Continuaciones(descripcion);
+    return true;
+}
+
+std::optional<double> ArticulosFactura::Cantidad(const QSqlRecord& linea) const
+{
+    // Mode 0 reads "Cantidad" as mode 1 does: a fiscal item of no quantity is wrong.
+    const int modo = corrida_.Contexto().ajustesTienda.ModoCantidad;
+    const bool decimal = modo == 2 || modo == 3;
+    return CampoVenta::Numero(linea,
+                              decimal ? QStringLiteral("CantDec") : QStringLiteral("Cantidad"));
+}
+
+std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) const
+{
+    const auto nombreCampo = CampoVenta::Texto(linea, QStringLiteral("Nombre"));
+    if (!nombreCampo)
+        return std::nullopt;
+    const QString nombre = Recortado(*nombreCampo);
+    QString base = nombre;
+    if (corrida_.Contexto().config.CodProd) {
+        const auto codigo = CampoVenta::Texto(linea, QStringLiteral("COD_PROD"));
+        if (!codigo)
+            return std::nullopt;
+        base = Recortado(*codigo) + QLatin1Char(' ') + nombre;
+    }
+    const auto especificacion = CampoVenta::Texto(linea, QStringLiteral("Especificación"));
+
+    QString descripcion = base;
+    if (!datos_.plantillaAuxiliar || datos_.variante == VarianteInstalacion::Vehiculos) {
+        if (especificacion)
+            descripcion += QLatin1Char(' ') + *especificacion;
+    } else if (especificacion && !especificacion->isEmpty() &&
+               *especificacion != QLatin1String("-")) {
+        descripcion = Recortado(*especificacion);
+    }
+
+    if (datos_.variante == VarianteInstalacion::Vehiculos) {
+        descripcion = nombre;
+        if (!datos_.placa.isEmpty())
+            descripcion += QStringLiteral(" Placa:") + datos_.placa;
+    }
+    if (datos_.variante == VarianteInstalacion::ClienteVendedor && especificacion)
+        descripcion = Recortado(*especificacion) + QLatin1Char(' ') + nombre;
+    return descripcion;
+}
+
+bool ArticulosFactura::Continuaciones(const QString& descripcion)
+{
+    bool imprimio = false;
+    for (int k = 1; k <= kContinuaciones; ++k) {
+        if (descripcion.size() <= k * ancho_)
+            break;
+        corrida_.LineaTexto(Recortado(Texto::Medio(descripcion, k * ancho_ + 1, ancho_)));
+        imprimio = true;
+    }
+    return imprimio;
+}
+
+void ArticulosFactura::Separador()
+{
+    const QString cero = Conversiones::Cifras(0);
+    corrida_.Enviar(Articulo(QStringLiteral("-------"), cero, cero, QStringLiteral("0000")));
+}
+
+void ArticulosFactura::ImprimirLineasFinales()
+{
+    const bool vehiculos = datos_.variante == VarianteInstalacion::Vehiculos;
+    const bool direccion = corrida_.Contexto().config.Direccion && !vehiculos;
+
+    if (vehiculos) {
+        static const struct {
+            const char* etiqueta;
+            int ancho;
+        } kVehiculo[] = {{"VIN: ", 44}, {"Serial Motor: ", 35}, {"Color: ", 42}};
+        for (int i = 0; i < 3; ++i)
+            if (!datos_.vehiculo[i].isEmpty())
+                corrida_.LineaTexto(
+                    Recortado(QLatin1String(kVehiculo[i].etiqueta) +
+                              Texto::Izquierda(datos_.vehiculo[i], kVehiculo[i].ancho)));
+    }
+
+    if (direccion) {
+        corrida_.PonerEtapa(7);
+        if (!datos_.direccion.isEmpty()) {
+            corrida_.LineaTexto(Recortado(Texto::Izquierda(datos_.direccion, kAnchoLinea)));
+            if (datos_.direccion.size() > kAnchoLinea)
+                corrida_.LineaTexto(
+                    Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoLinea)));
+        }
+    }
+
+    if (datos_.variante == VarianteInstalacion::Telefono)
+        corrida_.LineaTexto(Recortado(
+            QStringLiteral("Telf ") +
+            Conversiones::LimpioCadena(Texto::Izquierda(datos_.telefono, kAnchoTelefono))));
+
+    if (direccion) {
+        const QString condicion = datos_.formaPago == QLatin1String("Contado")
+                                      ? datos_.formaPago
+                                      : datos_.formaPago + QLatin1Char(' ') + datos_.textoMedioPago;
+        corrida_.LineaTexto(Recortado(QStringLiteral("Condición: ") +
+                                      Texto::Izquierda(condicion, kAnchoCondicion)));
+    }
+}
