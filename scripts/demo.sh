@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The demo: builds everything, creates a demo shop in demo/, starts the
-# fiscal printer simulator at 9600 baud on a pseudo-terminal, shows a few
-# real exchanges with it, and runs the robot on the shop.
-#   bash scripts/demo.sh            headless unless a display is there
-#   bash scripts/demo.sh --seguir   keep the robot running (Ctrl+C ends it)
+# The demo: builds everything, creates a demo shop in demo/ (a dozen invoices
+# of different shapes, credit notes, a ticket), starts the fiscal printer
+# simulator at 9600 baud on a pseudo-terminal and the server simulator, shows
+# a few exchanges with the printer, then runs the robot (with its window when
+# a display is there, headless otherwise) until every pending document is
+# printed, and ends with a summary.
+#   bash scripts/demo.sh            run until everything is printed
+#   bash scripts/demo.sh --seguir   keep the robot running (close it or Ctrl+C)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz=$(pwd)
@@ -18,32 +21,55 @@ demo="$raiz/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 impresora="$demo/impresora"
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true' EXIT
 
 build/tools/simfiscal/simfiscal --enlace "$impresora" --rollo "$demo/rollo.txt" \
   --diario "$demo/diario.jsonl" --estado-archivo "$demo/impresora.json" \
   --verbose 2>"$demo/simulador.log" >"$demo/simulador.out" &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "$impresora" ] && break; sleep 0.1; done
+pids+=($!)
+build/tools/simservidor/simservidor --puerto 0 --vivo 10 --registro "$demo/servidor.log" \
+  >"$demo/servidor.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -e "$impresora" ] && [ -s "$demo/servidor.out" ] && break; sleep 0.1; done
+puerto_servidor=$(head -n1 "$demo/servidor.out")
 
-echo "== Printer simulator on $(head -n1 "$demo/simulador.out"), linked at $impresora"
+echo "== Printer simulator on $(head -n1 "$demo/simulador.out") (linked at $impresora), 9600 baud"
+echo "== Server simulator on port $puerto_servidor"
 echo
-echo "== A few exchanges through the robot's link (command and reply, control bytes shown)"
-build/tools/pruebaenlace/pruebaenlace --puerto "$impresora" estado-n estado-t registro fecha corte
+echo "== A few exchanges through the robot's own link (command and reply, control bytes shown)"
+build/tools/pruebaenlace/pruebaenlace --puerto "$impresora" estado-n estado-t registro fecha
 echo
-build/tools/tiendademo/tiendademo "$demo/tienda" --puerto "$impresora" --caja 1 >/dev/null
-echo "== Demo shop in $demo/tienda (Vendrix.inf, databases, maintenance marker)"
+build/tools/tiendademo/tiendademo "$demo/tienda" --puerto "$impresora" --caja 1 \
+  --servidor 127.0.0.1 --servidor-puerto "$puerto_servidor" >/dev/null
+base="$demo/tienda/Datos/Base de Datos.dba"
+python3 scripts/resumen_demo.py lista "$base" 1 >"$demo/pendientes.txt"
+echo "== Demo shop in $demo/tienda: $(wc -l <"$demo/pendientes.txt") documents pending for till 1"
 echo
+
 args=(--carpeta "$demo/tienda")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then args+=(--sin-ventana); fi
 if [ $seguir -eq 1 ]; then
-  echo "== The robot (Ctrl+C ends it)"
-  build/src/robot/rovend "${args[@]}"
+  echo "== The robot runs until you close it (robot log: $demo/tienda/rovend.log)"
+  build/src/robot/rovend "${args[@]}" || true
 else
-  echo "== The robot, for five seconds: the pending lists of till 1"
-  build/src/robot/rovend "${args[@]}" --sin-ventana & robot=$!
-  sleep 5
-  kill -TERM $robot; wait $robot || true
+  echo "== The robot prints the pending documents (log: $demo/tienda/rovend.log) ..."
+  build/src/robot/rovend "${args[@]}" >"$demo/robot.out" 2>&1 &
+  robot=$!
+  pids+=($robot)
+  # Invoices go one per second-tick; a credit note every twelfth free tick.
+  for _ in $(seq 600); do
+    [ "$(python3 scripts/resumen_demo.py cuenta "$base" 1)" = "0" ] && break
+    kill -0 $robot 2>/dev/null || break
+    sleep 1
+  done
+  kill -TERM $robot 2>/dev/null || true
+  wait $robot || true
 fi
 echo
-echo "Paper roll: $demo/rollo.txt   journal: $demo/diario.jsonl   robot log: $demo/tienda/rovend.log"
+echo "== What became of each document"
+python3 scripts/resumen_demo.py resumen "$base" 1 "$demo/pendientes.txt"
+echo
+echo "Paper roll: $demo/rollo.txt"
+echo "Journal:    $demo/diario.jsonl (one JSON line per printed document)"
+echo "Server log: $demo/servidor.log"
