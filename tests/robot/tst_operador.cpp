@@ -1,68 +1,15 @@
-#include "Arranque.h"
+#include "BancoVentana.h"
 #include "CodigoPagina.h"
 #include "EnlaceImpresora.h"
 #include "Protocolo.h"
-#include "Robot.h"
-#include "SimuladorEnHilo.h"
-#include "TiendaDemo.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Protocolo;
 
 namespace
 {
-// A robot started on an empty demo shop and the printer simulator, driven
-// from the test's thread: each action has ended when its call returns.
-struct Banco {
-    QTemporaryDir dir;
-    SimuladorEnHilo sim{[] {
-        SimuladorFiscal::Opciones o;
-        o.ritmo = false;
-        return o;
-    }()};
-    TiendaDemo tienda;
-    Arranque::Resultado inicio;
-    std::unique_ptr<Robot> robot;
-
-    Banco()
-    {
-        OpcionesTienda o;
-        if (!sim.iniciar())
-            return;
-        o.Puerto = sim.ruta();
-        if (!tienda.Crear(dir.path(), o))
-            return;
-        inicio = Arranque::Form_Load(dir.path());
-        // A silent printer is given up on within these, not after 5 and 50 s.
-        inicio.ajustes.tiempos.esperaCortaMs = 300;
-        inicio.ajustes.tiempos.esperaLargaMs = 600;
-        inicio.ajustes.tiempos.centesimaMs = 1;
-        if (inicio.fin != Arranque::Fin::Seguir)
-            return;
-        robot = std::make_unique<Robot>(inicio.ajustes);
-        robot->Iniciar();
-    }
-    ~Banco()
-    {
-        if (robot)
-            robot->Terminar();
-    }
-    Pantalla& p() { return robot->pantalla(); }
-    bool Silencio() { return sim.control("silencio on").ok; }
-    QStringList Habilitados()
-    {
-        QStringList si;
-        for (const QString& c : Pantalla::BotonesOperador() + QStringList{"Command10"})
-            if (p().Habilitado(c))
-                si << c;
-        si.sort();
-        return si;
-    }
-};
-
 // List2's form of a command: STX, the sequence byte, the command, ETX.
 bool Enmarcado(const QString& entrada, const QByteArray& comando)
 {
@@ -98,10 +45,10 @@ class TstOperador : public QObject
     {
         QFETCH(bool, z);
         QFETCH(bool, silencio);
-        Banco b;
-        QVERIFY(b.robot);
+        BancoVentana b;
+        QVERIFY(b.IniciarAqui());
         const int numeroZ = b.sim.contadores().z;
-        QVERIFY(!silencio || b.Silencio());
+        QVERIFY(!silencio || b.sim.control("silencio on").ok);
         if (z)
             b.robot->Command6_Click();
         else
@@ -160,14 +107,14 @@ class TstOperador : public QObject
         QFETCH(QStringList, avisos);
         QFETCH(QStringList, habilitados);
         QFETCH(bool, bloqueo);
-        Banco b;
-        QVERIFY(b.robot);
+        BancoVentana b;
+        QVERIFY(b.IniciarAqui());
         MaquinaFiscal::Contadores c = b.sim.contadores();
         c.ultimaFactura = 4711;
         c.ultimaNotaCredito = 12;
         c.z = 33;
         b.sim.ponerContadores(c);
-        QVERIFY(codigo.isEmpty() ? b.Silencio() : b.sim.control("estado " + codigo).ok);
+        QVERIFY(b.sim.control(codigo.isEmpty() ? "silencio on" : "estado " + codigo).ok);
         QSignalSpy restaurada(&b.p(), &Pantalla::VentanaRestaurada);
         b.robot->Command13_Click();
 
@@ -201,21 +148,18 @@ class TstOperador : public QObject
     void resetear()
     {
         QFETCH(bool, silencio);
-        Banco b;
-        QVERIFY(b.robot);
-        QVERIFY(!silencio || b.Silencio());
+        BancoVentana b;
+        QVERIFY(b.IniciarAqui());
+        QVERIFY(!silencio || b.sim.control("silencio on").ok);
         QStringList alEnviar; // List2 when the reset went out
         b.robot->enlace().AlTerminar = [&](const QByteArray&, const QByteArray&) {
             alEnviar = b.p().Lista("List2");
         };
         b.robot->Command14_Click();
         QCOMPARE(alEnviar, QStringList{"Iniciando reset..."});
-        QByteArray reset;
-        for (char c = 7; c <= 23; ++c)
-            reset += c;
         const QStringList l2 = b.p().Lista("List2");
         QCOMPARE(l2.size(), 2);
-        QVERIFY(Enmarcado(l2.at(1), reset));
+        QVERIFY(Enmarcado(l2.at(1), MaquinaFiscal::ComandoReset())); // the 17 bytes
         const QStringList l1 = b.p().Lista("List1");
         QCOMPARE(l1.size(), 2);
         QVERIFY(silencio ? l1.at(0) == kFallo : Responde(l1.at(0), l2.at(1)));
@@ -229,42 +173,46 @@ class TstOperador : public QObject
     {
         QTest::addColumn<int>("tarea");
         QTest::addColumn<QStringList>("campos"); // Combo1, Encabezado, Combo2, Pié, Zinic, Zfinic
-        QTest::addColumn<QByteArray>("comando"); // empty: nothing is sent
-        QTest::addColumn<QStringList>("antes");  // List1 above the reply
+        QTest::addColumn<QList<QByteArray>>("comandos"); // empty: nothing is sent
+        QTest::addColumn<QStringList>("antes");          // List1 above the replies
+        using L = QList<QByteArray>;
         const QStringList nada{"1", "", "1", "", "", ""};
         auto fechas = [](char tipo) {
-            return QByteArray(":") + FS + "240301" + FS + "240331" + FS + tipo;
+            return L{QByteArray(":") + FS + "240301" + FS + "240331" + FS + tipo};
         };
-        QTest::newRow("cortar") << 0 << nada << QByteArray("K") << QStringList();
-        QTest::newRow("avanzar") << 1 << nada << QByteArray("P") + FS + '\x01' << QStringList();
+        QTest::newRow("cortar") << 0 << nada << L{"K"} << QStringList();
+        QTest::newRow("avanzar") << 1 << nada << L{QByteArray("P") + FS + '\x01'} << QStringList();
         QTest::newRow("encabezado")
             << 2 << QStringList{"2", "  Café Ñandú, C.A. ", "1", "", "", ""}
-            << QByteArray("]") + FS + "2" + FS + "Cafe Nandu, C.A." + FS << QStringList();
+            << L{QByteArray("]") + FS + "2" + FS + "Cafe Nandu, C.A." + FS} << QStringList();
         QTest::newRow("pie 3") << 3 << QStringList{"1", "", " 3", "Gracias\tvuelva", "", ""}
-                               << QByteArray("^") + FS + "3" + FS + "Gracias vuelva" + FS
+                               << L{QByteArray("^") + FS + "3" + FS + "Gracias vuelva" + FS}
                                << QStringList{"Configurando pie de pag en Pto 3",
                                               "Valor: Gracias vuelva"};
         QTest::newRow("fechas") << 4 << nada << fechas('D') << QStringList();
-        QTest::newRow("Z por fecha") << 7 << nada << fechas('C') << QStringList();
-        QTest::newRow("mes") << 8 << nada << fechas('M') << QStringList();
+        QTest::newRow("documento de prueba")
+            << 5 << nada << L{"H", QByteArray("I") + FS + "Documento no fiscal de Prueba", "J"}
+            << QStringList();
         QTest::newRow("Z 7 a 12") << 6 << QStringList{"1", "", "1", "", "7", "12"}
-                                  << QByteArray(";") + FS + "0007" + FS + "0012" + FS + DEL
+                                  << L{QByteArray(";") + FS + "0007" + FS + "0012" + FS + DEL}
                                   << QStringList();
         QTest::newRow("Z 12345") << 6 << QStringList{"1", "", "1", "", "0", "12345"}
-                                 << QByteArray(";") + FS + "0000" + FS + "12345" + FS + DEL
+                                 << L{QByteArray(";") + FS + "0000" + FS + "12345" + FS + DEL}
                                  << QStringList();
         QTest::newRow("Zfinic vacio")
-            << 6 << QStringList{"1", "", "1", "", "7", ""} << QByteArray() << QStringList();
-        QTest::newRow("ninguna") << -1 << nada << QByteArray() << QStringList();
+            << 6 << QStringList{"1", "", "1", "", "7", ""} << L() << QStringList();
+        QTest::newRow("Z por fecha") << 7 << nada << fechas('C') << QStringList();
+        QTest::newRow("mes") << 8 << nada << fechas('M') << QStringList();
+        QTest::newRow("ninguna") << -1 << nada << L() << QStringList();
     }
     void tareas()
     {
         QFETCH(int, tarea);
         QFETCH(QStringList, campos);
-        QFETCH(QByteArray, comando);
+        QFETCH(QList<QByteArray>, comandos);
         QFETCH(QStringList, antes);
-        Banco b;
-        QVERIFY(b.robot);
+        BancoVentana b;
+        QVERIFY(b.IniciarAqui());
         b.robot->Command7_Click();
         const QStringList previo = b.p().Lista("List1");
         const int tramas = b.sim.estadisticas().tramas;
@@ -276,42 +224,22 @@ class TstOperador : public QObject
 
         QCOMPARE(habilitado.first(), QVariantList({"Command8", false}));
         QCOMPARE(habilitado.last(), QVariantList({"Command8", true}));
-        if (comando.isEmpty()) {
-            QCOMPARE(b.sim.estadisticas().tramas, tramas);
+        QCOMPARE(b.sim.estadisticas().tramas, tramas + int(comandos.size()));
+        if (comandos.isEmpty()) {
             QCOMPARE(b.p().Lista("List1"), previo);
             return;
         }
-        QCOMPARE(b.sim.estadisticas().tramas, tramas + 1);
         const QStringList l2 = b.p().Lista("List2");
-        QCOMPARE(l2.size(), 1);
-        QVERIFY2(Enmarcado(l2.at(0), comando), qPrintable(l2.at(0)));
+        QCOMPARE(l2.size(), comandos.size());
         const QStringList l1 = b.p().Lista("List1");
         QCOMPARE(l1.mid(0, antes.size()), antes);
-        QCOMPARE(l1.size(), antes.size() + 1);
-        QVERIFY(Responde(l1.last(), l2.at(0))); // the printer took it
+        QCOMPARE(l1.size(), antes.size() + comandos.size());
+        for (qsizetype i = 0; i < comandos.size(); ++i) {
+            QVERIFY2(Enmarcado(l2.at(i), comandos.at(i)), qPrintable(l2.at(i)));
+            QVERIFY(Responde(l1.at(antes.size() + i), l2.at(i))); // the printer took it
+        }
         // Polling stays off until "Continuar" closes the panel.
         QVERIFY(b.p().Visible("Frame1") && !b.robot->TimerActivo());
-    }
-
-    void documentoDePrueba()
-    {
-        Banco b;
-        QVERIFY(b.robot);
-        TareaOpciones t;
-        t.tarea = 5;
-        b.robot->Command8_Click(t);
-        const QStringList l2 = b.p().Lista("List2");
-        QCOMPARE(l2.size(), 3);
-        QVERIFY(Enmarcado(l2.at(0), "H"));
-        QVERIFY(Enmarcado(l2.at(1), QByteArray("I") + FS + "Documento no fiscal de Prueba"));
-        QVERIFY(Enmarcado(l2.at(2), "J"));
-        const QStringList l1 = b.p().Lista("List1");
-        QCOMPARE(l1.size(), 3);
-        for (int i = 0; i < 3; ++i)
-            QVERIFY(Responde(l1.at(i), l2.at(i)));
-        const DocumentoImpreso d = b.sim.documentos().last();
-        QCOMPARE(d.tipo, DocumentoImpreso::Tipo::NoFiscal);
-        QVERIFY(d.lineas().join('\n').contains("Documento no fiscal de Prueba"));
     }
 };
 

@@ -1,5 +1,8 @@
 #include "PuertoPrueba.h"
 
+#include "LectorTramas.h"
+#include "Protocolo.h"
+
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -11,7 +14,6 @@ PuertoPrueba::Intercambio PuertoPrueba::Intercambiar(const QString& ruta, const 
     QSerialPort p(ruta);
     if (!p.open(QIODevice::ReadWrite))
         return r;
-    r.abierto = true;
     p.setBaudRate(QSerialPort::Baud9600);
     p.setDataBits(QSerialPort::Data8);
     p.setParity(QSerialPort::NoParity);
@@ -50,4 +52,17 @@ QByteArray PuertoPrueba::Respuesta(const QByteArray& recibido)
     if (etx < 0 || recibido.size() < etx + 5)
         return QByteArray();
     return recibido.mid(stx, etx + 5 - stx);
+}
+
+QByteArray PuertoPrueba::Preguntar(const QString& ruta, char secuencia, const QByteArray& comando)
+{
+    return Respuesta(Intercambiar(ruta, LectorTramas::Enmarcar(secuencia, comando)).recibido);
+}
+
+QByteArray PuertoPrueba::Comando(char comando, const QList<QByteArray>& campos)
+{
+    QByteArray b(1, comando);
+    for (const QByteArray& c : campos)
+        b += Protocolo::FS + c;
+    return b;
 }

@@ -11,7 +11,6 @@ class PuertoPrueba
 {
   public:
     struct Intercambio {
-        bool abierto = false;
         QByteArray recibido;        // everything read, noise included
         QList<QByteArray> lecturas; // as the reads delivered it
         qint64 ms = 0;              // from the write to the last byte
@@ -22,4 +21,8 @@ class PuertoPrueba
                                     int plazoMs = 2000);
     // The reply from its STX through its checksum, or empty.
     static QByteArray Respuesta(const QByteArray& recibido);
+    // Frames `comando` with `secuencia`, exchanges it and returns the reply alone.
+    static QByteArray Preguntar(const QString& ruta, char secuencia, const QByteArray& comando);
+    // The command byte and its fields, each after an FS.
+    static QByteArray Comando(char comando, const QList<QByteArray>& campos = {});
 };

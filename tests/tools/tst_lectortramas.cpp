@@ -1,4 +1,5 @@
 #include "LectorTramas.h"
+#include "MaquinaFiscal.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -6,11 +7,6 @@
 namespace
 {
 const QByteArray FS(1, '\x1c');
-
-QByteArray Trama(char seq, const QByteArray& cmd)
-{
-    return LectorTramas::Enmarcar(seq, cmd);
-}
 
 QStringList Validas(const QList<LectorTramas::Trama>& ts)
 {
@@ -47,30 +43,20 @@ void TstLectorTramas::sumaControl_data()
 {
     QTest::addColumn<char>("secuencia");
     QTest::addColumn<QByteArray>("comando");
-    QTest::addColumn<QByteArray>("esperada");
-    QTest::newRow("K, 32") << char(32) << QByteArray("K")
-                           << QByteArray("\x02\x20\x4B\x03"
-                                         "0070");
-    QTest::newRow("8 FS N, 33") << char(33) << QByteArray("8\x1cN")
-                                << QByteArray("\x02\x21"
-                                              "8\x1cN\x03"
-                                              "00C8");
-    QTest::newRow("9 FS Z, 32") << char(32) << QByteArray("9\x1cZ")
-                                << QByteArray("\x02\x20"
-                                              "9\x1cZ\x03"
-                                              "00D4");
+    QTest::addColumn<QByteArray>("digitos");
+    QTest::newRow("K, 32") << char(32) << QByteArray("K") << QByteArray("0070");
+    QTest::newRow("8 FS N, 33") << char(33) << QByteArray("8\x1cN") << QByteArray("00C8");
+    QTest::newRow("9 FS Z, 32") << char(32) << QByteArray("9\x1cZ") << QByteArray("00D4");
     // Sums past 0xFFFF keep the low 16 bits, still four digits.
-    QTest::newRow("wraps") << char(70) << QByteArray(300, char(0xFF))
-                           << QByteArray("\x02\x46") + QByteArray(300, char(0xFF)) +
-                                  "\x03"
-                                  "2B1F";
+    QTest::newRow("wraps") << char(70) << QByteArray(300, char(0xFF)) << QByteArray("2B1F");
 }
 
 void TstLectorTramas::sumaControl()
 {
     QFETCH(char, secuencia);
     QFETCH(QByteArray, comando);
-    QFETCH(QByteArray, esperada);
+    QFETCH(QByteArray, digitos);
+    const QByteArray esperada = '\x02' + QByteArray(1, secuencia) + comando + '\x03' + digitos;
     QCOMPARE(LectorTramas::Enmarcar(secuencia, comando), esperada);
     LectorTramas l;
     const auto ts = l.alimentar(esperada);
@@ -87,8 +73,8 @@ void TstLectorTramas::cortes_data()
     QTest::addColumn<QStringList>("comandos");
     QTest::addColumn<int>("descartados");
 
-    const QByteArray n = Trama(' ', "8" + FS + "N");
-    const QByteArray k = Trama('!', "K");
+    const QByteArray n = LectorTramas::Enmarcar(' ', "8" + FS + "N");
+    const QByteArray k = LectorTramas::Enmarcar('!', "K");
     QTest::newRow("whole") << n << 0 << QStringList{"8\x1cN"} << 0;
     QTest::newRow("byte by byte") << n << 1 << QStringList{"8\x1cN"} << 0;
     QTest::newRow("noise and DC2 before")
@@ -97,13 +83,10 @@ void TstLectorTramas::cortes_data()
     QTest::newRow("bytes after the digits") << n + "xy" + k << 3 << QStringList{"8\x1cN", "K"} << 2;
     // A frame cut short by a new STX is dropped; the new one is read.
     QTest::newRow("restart on STX") << n.left(4) + k << 0 << QStringList{"K"} << 4;
+    // Control bytes inside a frame, a DC2 among them, are its command.
+    const QByteArray reset = MaquinaFiscal::ComandoReset();
     QTest::newRow("reset command")
-        << Trama('#', QByteArray("\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
-                                 "\x10\x11\x12\x13\x14\x15\x16\x17"))
-        << 5
-        << QStringList{QString::fromLatin1("\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13"
-                                           "\x14\x15\x16\x17")}
-        << 0;
+        << LectorTramas::Enmarcar('#', reset) << 5 << QStringList{QString::fromLatin1(reset)} << 0;
 }
 
 void TstLectorTramas::cortes()
@@ -125,15 +108,15 @@ void TstLectorTramas::cortes()
 void TstLectorTramas::invalidas_data()
 {
     QTest::addColumn<QByteArray>("mala");
-    const QByteArray bien = Trama(' ', "8" + FS + "N");
+    const QByteArray bien = LectorTramas::Enmarcar(' ', "8" + FS + "N");
     QByteArray suma = bien;
     suma[suma.size() - 1] = '8';
     QByteArray minusculas = bien; // its digits are 00C7
     minusculas.replace("00C7", "00c7");
     QTest::newRow("wrong checksum") << suma;
     QTest::newRow("lower-case digits") << minusculas;
-    QTest::newRow("sequence 31") << Trama(31, "K");
-    QTest::newRow("sequence 71") << Trama(71, "K");
+    QTest::newRow("sequence 31") << LectorTramas::Enmarcar(31, "K");
+    QTest::newRow("sequence 71") << LectorTramas::Enmarcar(71, "K");
     QTest::newRow("STX among the digits") << bien.left(bien.size() - 2);
     QTest::newRow("too long") << QByteArray("\x02 ") + QByteArray(LectorTramas::kMaximo + 10, 'A');
 }
@@ -141,7 +124,7 @@ void TstLectorTramas::invalidas_data()
 void TstLectorTramas::invalidas()
 {
     QFETCH(QByteArray, mala);
-    const QByteArray siguiente = Trama('$', "9" + FS + "X");
+    const QByteArray siguiente = LectorTramas::Enmarcar('$', "9" + FS + "X");
     LectorTramas l;
     const auto ts = l.alimentar(mala + siguiente);
     // The bad frame is reported (for the log) and never taken as a command;
@@ -170,7 +153,7 @@ void TstLectorTramas::azar()
         for (char& c : cmd)
             c = char(g.bounded(4, 256));
         cmd.replace('\x03', 'y');
-        flujo += ruido + Trama(char(g.bounded(32, 71)), cmd);
+        flujo += ruido + LectorTramas::Enmarcar(char(g.bounded(32, 71)), cmd);
         esperados << QString::fromLatin1(cmd);
     }
     for (qsizetype i = 0; i < flujo.size();) {
