@@ -8,6 +8,7 @@ paquetes=(
   qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6svg6
   qt6-qpa-plugins libgl1-mesa-dev
   sqlite3 xvfb xauth python3 ccache
+  postgresql libqt6sql6-psql
 )
 
 faltan=()

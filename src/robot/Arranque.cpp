@@ -19,26 +19,33 @@ Arranque::Resultado terminar(const QString& mensaje)
 }
 
 // Opens a database with a throwaway connection and lists what it lacks.
-template <typename Base> QString revisarBase(const QString& ruta, const QString& conexion)
+// `abrir` opens it (a file or a server), `nombre` names it in the message.
+template <typename Base, typename Abrir>
+QString revisarBase(const QString& nombre, const QString& conexion, Abrir abrir)
 {
     QString problema;
     {
         Base base(conexion);
-        if (!QFileInfo(ruta).isFile())
-            problema = QStringLiteral("No se encontró la base de datos \"%1\".").arg(ruta);
-        else if (!base.Abrir(ruta))
+        if (!abrir(base))
             problema = QStringLiteral("No se pudo abrir la base de datos \"%1\": %2")
-                           .arg(ruta, base.UltimoError());
+                           .arg(nombre, base.UltimoError());
         else {
             const QStringList faltan = base.Verificar();
             if (!faltan.isEmpty())
                 problema = QStringLiteral("A la base de datos \"%1\" le falta: %2")
-                               .arg(ruta, faltan.join(QStringLiteral(", ")));
+                               .arg(nombre, faltan.join(QStringLiteral(", ")));
         }
         base.Cerrar();
     }
     QSqlDatabase::removeDatabase(conexion);
     return problema;
+}
+
+template <typename Base> QString revisarArchivo(const QString& ruta, const QString& conexion)
+{
+    if (!QFileInfo(ruta).isFile())
+        return QStringLiteral("No se encontró la base de datos \"%1\".").arg(ruta);
+    return revisarBase<Base>(ruta, conexion, [&](Base& b) { return b.Abrir(ruta); });
 }
 } // namespace
 
@@ -82,12 +89,21 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma)
     r.ajustes.rutaBaseLocal =
         QDir(carpeta).filePath(QString::fromLatin1(Configuracion::NombreBaseLocal));
 
-    const QString problemaTienda =
-        revisarBase<BaseTienda>(r.ajustes.rutaBaseDatos, QStringLiteral("rovend.arranque.tienda"));
+    // The shop database: the SQLite file, or the server of the twelfth line.
+    const QString conexionTienda = QStringLiteral("rovend.arranque.tienda");
+    QString problemaTienda;
+    if (!config.ErrorServidor.isEmpty())
+        problemaTienda = config.ErrorServidor;
+    else if (config.Servidor)
+        problemaTienda = revisarBase<BaseTienda>(
+            config.Servidor->Descripcion(), conexionTienda,
+            [&](BaseTienda& b) { return b.Abrir(*config.Servidor); });
+    else
+        problemaTienda = revisarArchivo<BaseTienda>(r.ajustes.rutaBaseDatos, conexionTienda);
     if (!problemaTienda.isEmpty())
         return terminar(problemaTienda);
     const QString problemaLocal =
-        revisarBase<BaseLocal>(r.ajustes.rutaBaseLocal, QStringLiteral("rovend.arranque.local"));
+        revisarArchivo<BaseLocal>(r.ajustes.rutaBaseLocal, QStringLiteral("rovend.arranque.local"));
     if (!problemaLocal.isEmpty())
         return terminar(problemaLocal);
 

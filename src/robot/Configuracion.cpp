@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -87,7 +88,7 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
 {
     Configuracion c;
     const QStringList elementos = Elementos(CodigoPagina::ATexto(contenido));
-    // Items after the eleventh (an optional twelfth line, for one) are ignored.
+    // The eleven positional rows; the twelfth line is read by LeerServidor.
     for (int k = 0; k < kFilas && k < elementos.size(); ++k) {
         const QString clave = QString::fromLatin1(kClaves[k]);
         const QString& elemento = elementos.at(k);
@@ -141,7 +142,59 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
     }
     if (c.Puerto.isEmpty())
         c.Puerto = QStringLiteral("COM1");
+    if (elementos.size() > kFilas)
+        LeerServidor(elementos.mid(kFilas), c);
     return c;
+}
+
+void Configuracion::LeerServidor(const QStringList& resto, Configuracion& c)
+{
+    // Positional like the rows before it: an item without the key is no
+    // server line (the shop database stays the SQLite file).
+    const QString clave = QString::fromLatin1(ClaveBaseDatos);
+    if (resto.isEmpty() || !resto.first().contains(clave))
+        return;
+    // Its comma-separated parts arrive as the items that follow.
+    QStringList partes = {resto.first().mid(clave.size())};
+    for (qsizetype i = 1; i < resto.size(); ++i)
+        partes.append(resto.at(i));
+    for (QString& p : partes)
+        p = Texto::Recortado(p);
+    while (!partes.isEmpty() && partes.last().isEmpty())
+        partes.removeLast();
+    const QString linea =
+        QStringLiteral("La línea \"%1\" de %2").arg(clave, QLatin1String(NombreArchivo));
+    if (partes.size() > 4) {
+        c.ErrorServidor = linea + QStringLiteral(" lleva más de servidor, puerto, base y usuario. "
+                                                 "La contraseña no va en este archivo: va en la "
+                                                 "variable PGPASSWORD o en el archivo ~/.pgpass.");
+        return;
+    }
+    partes.resize(4);
+    ServidorBaseDatos s;
+    s.Servidor = partes.at(0);
+    s.Base = partes.at(2);
+    s.Usuario = partes.at(3);
+    if (s.Servidor.isEmpty()) {
+        c.ErrorServidor = linea + QStringLiteral(" no indica el servidor de la base de datos.");
+        return;
+    }
+    if (!partes.at(1).isEmpty()) {
+        bool ok = false;
+        const int puerto = partes.at(1).toInt(&ok);
+        if (!ok || puerto < 1 || puerto > 65535 ||
+            partes.at(1).contains(QRegularExpression(QStringLiteral("[^0-9]")))) {
+            c.ErrorServidor =
+                linea + QStringLiteral(" tiene un puerto inválido: \"%1\".").arg(partes.at(1));
+            return;
+        }
+        s.Puerto = puerto;
+    }
+    if (s.Base.isEmpty()) {
+        c.ErrorServidor = linea + QStringLiteral(" no indica el nombre de la base de datos.");
+        return;
+    }
+    c.Servidor = s;
 }
 
 LecturaConfiguracion Configuracion::LeerArchivo(const QString& rutaPrograma)

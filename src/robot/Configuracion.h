@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BaseDatos.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -31,11 +33,24 @@ class Configuracion
     bool MedioPago = false;
     bool CampoTextoAdic01 = false;
 
+    // The optional twelfth line "BaseDatos:" puts the shop database on a
+    // PostgreSQL server: "BaseDatos:servidor,puerto,base,usuario" (port empty:
+    // 5432; user empty: libpq's default). Without it the shop database is the
+    // SQLite file RutaBaseDatos. The password never goes in this file.
+    static constexpr char ClaveBaseDatos[] = "BaseDatos:";
+    std::optional<ServidorBaseDatos> Servidor;
+    // The line is there but cannot be used: why (start-up stops with it).
+    QString ErrorServidor;
+
     // Pure: the settings that the bytes of a Vendrix.inf give (Windows-1252).
     static Configuracion LeerConfiguracion(const QByteArray& contenido);
     // Reads `rutaPrograma`/Vendrix.inf; a missing or unreadable file is an
     // error that names the file.
     static LecturaConfiguracion LeerArchivo(const QString& rutaPrograma);
+
+    // Reads the "BaseDatos:" line from the items that follow the eleventh:
+    // the one carrying the key, then port, database and user.
+    static void LeerServidor(const QStringList& resto, Configuracion& c);
 
     // The file's items: each ends at a comma or a line end (CR, LF or CRLF);
     // leading blanks are skipped; an empty line is an empty item.

@@ -38,7 +38,14 @@ void Robot::Iniciar()
 {
     if (!primeraActivacion_)
         return;
-    if (!tienda_.Abrir(ajustes_.rutaBaseDatos) || !local_.Abrir(ajustes_.rutaBaseLocal)) {
+    // The shop database is the SQLite file or, with the twelfth line of
+    // Vendrix.inf, the shop's PostgreSQL server. A lost server is waited for
+    // inside a run, but never past the stop flag.
+    tienda_.PonerCancelar(&cancelar_);
+    const bool tiendaAbierta = ajustes_.config.Servidor
+                                   ? tienda_.Abrir(*ajustes_.config.Servidor)
+                                   : tienda_.Abrir(ajustes_.rutaBaseDatos);
+    if (!tiendaAbierta || !local_.Abrir(ajustes_.rutaBaseLocal)) {
         const QString error = !tienda_.Abierta() ? tienda_.UltimoError() : local_.UltimoError();
         qCCritical(lcDb).noquote() << error;
         pantalla_->MostrarMensaje(error);
@@ -174,17 +181,22 @@ std::optional<QList<Pendiente>> Robot::RefrescarNotas()
 
 void Robot::ActualizarListas()
 {
+    // The tick does not wait for a lost database server: one attempt to
+    // reconnect per tick, and the next tick tries again.
+    const int espera = tienda_.EsperaReconexion();
+    tienda_.PonerEsperaReconexion(0);
     const auto tiquetes = local_.TiketsPendientes(ajustes_.config.NumeroCaja);
     if (tiquetes)
         pantalla_->PonerPendientes(QStringLiteral("DBList3"), textos(*tiquetes));
     const bool ok = tiquetes && RefrescarFacturas() && RefrescarNotas();
-    // A lost database is reported once, not every second.
+    tienda_.PonerEsperaReconexion(espera);
+    // A lost database is reported once when the lists stop, not every second.
     const QString error = ok ? QString() : (tiquetes ? tienda_.UltimoError() : local_.UltimoError());
-    if (error != ultimoErrorListas_ && !error.isEmpty())
+    if (!ok && ultimoErrorListas_.isEmpty())
         qCWarning(lcDb).noquote() << "no se pudieron leer los pendientes:" << error;
     else if (ok && !ultimoErrorListas_.isEmpty())
         qCInfo(lcDb) << "pendientes legibles de nuevo";
-    ultimoErrorListas_ = error;
+    ultimoErrorListas_ = ok ? QString() : error.isEmpty() ? QStringLiteral("?") : error;
 }
 
 void Robot::HabilitarControles(bool estado)

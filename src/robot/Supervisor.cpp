@@ -44,7 +44,9 @@ Supervisor::Supervisor(const AjustesRobot& ajustes, bool sinVentana, QObject* pa
     // After the robot is done comes the goodbye, and after it the end.
     connect(robot_, &Robot::Terminado, this, [this] { terminado_ = true; });
     connect(robot_, &Robot::Terminado, servidor_.get(), &EnlaceServidor::Despedirse);
-    connect(servidor_.get(), &EnlaceServidor::Despedido, this, [] { QCoreApplication::quit(); });
+    // exit(), not quit(): quit() first asks the windows to close, and the
+    // window refuses while the robot runs.
+    connect(servidor_.get(), &EnlaceServidor::Despedido, this, [this] { QCoreApplication::exit(codigo_); });
     servidor_->VentanaVisible = [this] { return ventana_ && ventana_->isVisible(); };
 }
 

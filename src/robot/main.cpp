@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -44,7 +45,15 @@ int main(int argc, char** argv)
                         QStringLiteral("DIR")});
     opciones.addOption({QStringLiteral("sin-ventana"),
                         QStringLiteral("Sin ventana: mensajes y registro en la consola.")});
-    opciones.process(*app);
+    // A usage error is status 2, apart from the messages that end the program (1).
+    if (!opciones.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "%s\n", qPrintable(opciones.errorText()));
+        return 2;
+    }
+    if (opciones.isSet(QStringLiteral("help")))
+        opciones.showHelp(0);
+    if (opciones.isSet(QStringLiteral("version")))
+        opciones.showVersion();
 
     const QString carpeta = opciones.isSet(QStringLiteral("carpeta"))
                                 ? opciones.value(QStringLiteral("carpeta"))

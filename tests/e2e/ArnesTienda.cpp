@@ -11,6 +11,7 @@
 ArnesTienda::ArnesTienda()
 {
     robot_.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&impresora_, &QProcess::readyReadStandardError, [this] { LeerImpresora(); });
 }
 
 ArnesTienda::~ArnesTienda()
@@ -21,6 +22,7 @@ ArnesTienda::~ArnesTienda()
         p->kill();
         p->waitForFinished(5000);
     }
+    QObject::disconnect(&impresora_, &QProcess::readyReadStandardError, nullptr, nullptr);
     tienda.Cerrar();
 }
 
@@ -28,8 +30,8 @@ bool ArnesTienda::Preparar(const OpcionesTienda& opciones, const QStringList& ar
 {
     const QString enlace = dir_.filePath(QStringLiteral("impresora"));
     impresora_.start(QStringLiteral(SIMFISCAL),
-                     QStringList{"--enlace", enlace, "--rollo", dir_.filePath("rollo.txt"), "--diario",
-                                 dir_.filePath("diario.jsonl"), "--estado-archivo",
+                     QStringList{"--enlace", enlace, "--rollo", dir_.filePath("rollo.txt"),
+                                 "--diario", dir_.filePath("diario.jsonl"), "--estado-archivo",
                                  dir_.filePath("impresora.json"), "--verbose", "--stdin-control"} +
                          argsImpresora);
     if (!impresora_.waitForStarted(5000) ||
@@ -40,7 +42,8 @@ bool ArnesTienda::Preparar(const OpcionesTienda& opciones, const QStringList& ar
     impresora_.readLine();
 
     servidor_.start(QStringLiteral(SIMSERVIDOR), {"--puerto", "0"});
-    if (!servidor_.waitForStarted(5000) || !QTest::qWaitFor([&] { return servidor_.canReadLine(); }, 10000)) {
+    if (!servidor_.waitForStarted(5000) ||
+        !QTest::qWaitFor([&] { return servidor_.canReadLine(); }, 10000)) {
         error_ = QStringLiteral("no arrancó el simulador del servidor");
         return false;
     }
@@ -64,7 +67,10 @@ bool ArnesTienda::ArrancarRobot()
     return robot_.waitForStarted(5000);
 }
 
-bool ArnesTienda::RobotVivo() const { return robot_.state() != QProcess::NotRunning; }
+bool ArnesTienda::RobotVivo() const
+{
+    return robot_.state() != QProcess::NotRunning;
+}
 
 int ArnesTienda::TerminarRobot(int msLimite)
 {
@@ -108,10 +114,31 @@ QStringList ArnesTienda::LineasServidor()
     return QString::fromLocal8Bit(salidaServidor_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QStringList ArnesTienda::LineasImpresora()
+void ArnesTienda::LeerImpresora()
 {
     salidaImpresora_ += impresora_.readAllStandardError();
+    for (qsizetype fin = salidaImpresora_.indexOf('\n', entregadoImpresora_); fin >= 0;
+         fin = salidaImpresora_.indexOf('\n', entregadoImpresora_)) {
+        const QString linea = QString::fromLocal8Bit(
+            salidaImpresora_.mid(entregadoImpresora_, fin - entregadoImpresora_));
+        entregadoImpresora_ = fin + 1;
+        if (alIntercambio_)
+            alIntercambio_(linea);
+    }
+}
+
+QStringList ArnesTienda::LineasImpresora()
+{
+    LeerImpresora();
     return QString::fromLocal8Bit(salidaImpresora_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool ArnesTienda::ResetearImpresora()
+{
+    QProcess p;
+    p.start(QStringLiteral(PRUEBAENLACE),
+            {"--puerto", dir_.filePath(QStringLiteral("impresora")), "reset"});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 QList<QJsonObject> ArnesTienda::Diario() const
@@ -136,7 +163,8 @@ QSqlRecord ArnesTienda::Fila(const QString& sql, qlonglong codigo)
 {
     QSqlRecord r;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("arnes"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("arnes"));
         db.setDatabaseName(tienda.ArchivoBaseDatos());
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
         if (db.open()) {
@@ -166,11 +194,13 @@ bool ArnesTienda::CambiarServidor(const QString& direccion, int puerto)
 {
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("arnes.w"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("arnes.w"));
         db.setDatabaseName(tienda.ArchivoBaseDatos());
         if (db.open()) {
             QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE [Configuración] SET ipServidor = ?, PuertoServicio = ?"));
+            q.prepare(
+                QStringLiteral("UPDATE [Configuración] SET ipServidor = ?, PuertoServicio = ?"));
             q.addBindValue(direccion);
             q.addBindValue(puerto);
             ok = q.exec() && q.numRowsAffected() > 0;

@@ -8,13 +8,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // End-to-end harness: the real programs as separate processes. The printer
 // simulator and the server simulator live as long as the harness (they
 // survive the robot's restarts); the robot is started, stopped and killed
 // at will. The shop is a SQLite file made by the demo library.
 class ArnesTienda
 {
-public:
+  public:
     ArnesTienda();
     ~ArnesTienda();
 
@@ -33,8 +35,14 @@ public:
     QString SalidaRobot(); // all it printed so far (stdout and stderr)
 
     void OrdenImpresora(const QString& linea);
+    // Called with each line the printer simulator writes to stderr (one per
+    // exchange with --verbose), as soon as the harness's event loop reads it.
+    void AlIntercambio(std::function<void(const QString&)> f) { alIntercambio_ = std::move(f); }
+    // What the operator does about a document left open: the printer's reset,
+    // sent by hand with pruebaenlace while the robot is not running.
+    bool ResetearImpresora();
     void OrdenServidor(const QString& linea);
-    QStringList LineasServidor(); // "< ..." received, "> ..." sent
+    QStringList LineasServidor();  // "< ..." received, "> ..." sent
     QStringList LineasImpresora(); // the simulator's stderr (one line per exchange)
 
     QList<QJsonObject> Diario() const; // one object per finished document
@@ -47,8 +55,9 @@ public:
     bool CambiarServidor(const QString& direccion, int puerto);
     QString RutaPrograma() const { return dir_.path() + QStringLiteral("/tienda"); }
 
-private:
+  private:
     QSqlRecord Fila(const QString& sql, qlonglong codigo);
+    void LeerImpresora();
 
     QTemporaryDir dir_;
     QProcess impresora_;
@@ -57,5 +66,7 @@ private:
     QByteArray salidaRobot_;
     QByteArray salidaServidor_;
     QByteArray salidaImpresora_;
+    qsizetype entregadoImpresora_ = 0; // bytes of salidaImpresora_ already given as lines
+    std::function<void(const QString&)> alIntercambio_;
     QString error_;
 };

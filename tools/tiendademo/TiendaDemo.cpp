@@ -4,10 +4,12 @@
 #include "Configuracion.h"
 #include "GuionSql.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -15,6 +17,9 @@
 
 #ifndef ROVEND_CARPETA_SQL
 #define ROVEND_CARPETA_SQL "sql"
+#endif
+#ifndef ROVEND_CARPETA_SQL_INSTALADA
+#define ROVEND_CARPETA_SQL_INSTALADA "../share/rovend/sql"
 #endif
 
 namespace
@@ -29,6 +34,51 @@ QString Booleano(bool v)
 QString Marcas(int n)
 {
     return QStringList(n, QStringLiteral("?")).join(QStringLiteral(", "));
+}
+
+// A quoted identifier, as both engines read it.
+QString Nombre(QString id)
+{
+    return QLatin1Char('"') + id.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+QString Nombres(const QStringList& ids)
+{
+    QStringList n;
+    for (const QString& id : ids)
+        n.append(Nombre(id));
+    return n.join(QStringLiteral(", "));
+}
+
+// Columns that are real booleans on the server. The demo's values are the
+// SQLite integers (0, -1), which the server would refuse there.
+const QSet<QString> kBooleanas = {
+    QStringLiteral("Impresa"),           QStringLiteral("Imprimir"),
+    QStringLiteral("Anulada"),           QStringLiteral("Local"),
+    QStringLiteral("ExcentoImpuesto"),   QStringLiteral("PlantillaAuxiliar"),
+    QStringLiteral("ModoSoloServicio"),  QStringLiteral("VerCantidad"),
+    QStringLiteral("VerCantidadDecimal")};
+
+QSqlDatabase ConexionServidor(const QString& nombre, const ServidorBaseDatos& s,
+                              const QString& base)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
+    db.setHostName(s.Servidor);
+    db.setPort(s.Puerto);
+    db.setDatabaseName(base);
+    if (!s.Usuario.isEmpty())
+        db.setUserName(s.Usuario);
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=tiendademo"));
+    return db;
+}
+
+QString ListaIds(const QList<qlonglong>& ids)
+{
+    QStringList t;
+    for (qlonglong id : ids)
+        t.append(QString::number(id));
+    return QLatin1Char('{') + t.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 } // namespace
 
@@ -69,6 +119,15 @@ bool TiendaDemo::Falla(const QString& texto)
 
 QString TiendaDemo::CarpetaSqlPredeterminada()
 {
+    // An installed copy finds the sql/ installed beside it; a build (and
+    // every test) uses the source tree's.
+    if (QCoreApplication::instance()) {
+        const QString instalada =
+            QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
+                                .filePath(QStringLiteral(ROVEND_CARPETA_SQL_INSTALADA)));
+        if (QFileInfo::exists(instalada + QStringLiteral("/tienda.sql")))
+            return instalada;
+    }
     return QStringLiteral(ROVEND_CARPETA_SQL);
 }
 
@@ -122,7 +181,13 @@ QString TiendaDemo::TextoConfiguracion(const QString& rutaDatos, const OpcionesT
         QStringLiteral("MedioPago:") + QString::number(o.MedioPago ? 1 : 0),
         QStringLiteral("CampoTextoAdic01:") + QString::number(o.CampoTextoAdic01 ? 1 : 0),
     };
-    return lineas.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    QStringList todas = lineas;
+    if (o.Servidor)
+        todas.append(QString::fromLatin1(Configuracion::ClaveBaseDatos) +
+                     QStringList{o.Servidor->Servidor, QString::number(o.Servidor->Puerto),
+                                 o.Servidor->Base, o.Servidor->Usuario}
+                         .join(QLatin1Char(',')));
+    return todas.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 bool TiendaDemo::CrearBase(QSqlDatabase& db, const QString& conexion, const QString& archivo,
@@ -135,6 +200,143 @@ bool TiendaDemo::CrearBase(QSqlDatabase& db, const QString& conexion, const QStr
     QString error;
     if (!GuionSql::Ejecutar(db, guion, &error))
         return Falla(error);
+    return true;
+}
+
+bool TiendaDemo::ConectarServidor()
+{
+    tienda_ = ConexionServidor(conexionTienda_, *opciones_.Servidor, opciones_.Servidor->Base);
+    if (!tienda_.open())
+        return Falla(QStringLiteral("No se pudo conectar con %1: %2")
+                         .arg(opciones_.Servidor->Descripcion(), tienda_.lastError().text()));
+    return true;
+}
+
+bool TiendaDemo::CrearBaseServidor(const QString& guion)
+{
+    const ServidorBaseDatos& s = *opciones_.Servidor;
+    const QString mantenimiento = conexionTienda_ + QStringLiteral(".mantenimiento");
+    QString error;
+    {
+        QSqlDatabase db = ConexionServidor(mantenimiento, s, opciones_.BaseMantenimiento);
+        if (!db.open()) {
+            error = QStringLiteral("No se pudo conectar con %1 (base %2): %3")
+                        .arg(s.Descripcion(), opciones_.BaseMantenimiento, db.lastError().text());
+        } else {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"));
+            q.addBindValue(s.Base);
+            const bool existe = q.exec() && q.next();
+            q.finish();
+            // A database name cannot be a bound value; Nombre() quotes it.
+            if (existe && !opciones_.Reemplazar)
+                error = QStringLiteral("Ya existe la base de datos %1").arg(s.Descripcion());
+            else if (existe &&
+                     !q.exec(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(Nombre(s.Base))))
+                error = q.lastError().text();
+            else if (!q.exec(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0")
+                                 .arg(Nombre(s.Base))))
+                error = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(mantenimiento);
+    if (!error.isEmpty())
+        return Falla(error);
+    if (!ConectarServidor())
+        return false;
+    if (!GuionSql::Ejecutar(tienda_, guion, &error))
+        return Falla(error);
+    return true;
+}
+
+bool TiendaDemo::BorrarBase()
+{
+    if (!opciones_.Servidor)
+        return true;
+    Cerrar();
+    const ServidorBaseDatos& s = *opciones_.Servidor;
+    const QString mantenimiento = conexionTienda_ + QStringLiteral(".mantenimiento");
+    QString error;
+    {
+        QSqlDatabase db = ConexionServidor(mantenimiento, s, opciones_.BaseMantenimiento);
+        QSqlQuery q(db);
+        if (!db.open())
+            error = db.lastError().text();
+        else if (!q.exec(
+                     QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(Nombre(s.Base))))
+            error = q.lastError().text();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(mantenimiento);
+    return error.isEmpty() || Falla(error);
+}
+
+bool TiendaDemo::EsServidor() const
+{
+    return opciones_.Servidor.has_value();
+}
+
+bool TiendaDemo::AbrirEn(BaseDatos& base) const
+{
+    return opciones_.Servidor ? base.Abrir(*opciones_.Servidor) : base.Abrir(archivoBase_);
+}
+
+bool TiendaDemo::Ejecutar(const QStringList& sentencias)
+{
+    if (!tienda_.isOpen())
+        return Falla(QStringLiteral("La tienda no está abierta"));
+    if (!tienda_.transaction())
+        return Falla(tienda_.lastError().text());
+    QSqlQuery q(tienda_);
+    for (const QString& s : sentencias) {
+        if (!q.exec(s)) {
+            Falla(QStringLiteral("%1: %2").arg(s, q.lastError().text()));
+            q.finish();
+            tienda_.rollback();
+            return false;
+        }
+    }
+    q.finish();
+    if (!tienda_.commit())
+        return Falla(tienda_.lastError().text());
+    return true;
+}
+
+bool TiendaDemo::Abrir(const QString& carpeta)
+{
+    Cerrar();
+    error_.clear();
+    carpeta_ = QDir::cleanPath(QDir(carpeta).absolutePath());
+    const LecturaConfiguracion l = Configuracion::LeerArchivo(carpeta_);
+    if (!l.Valor)
+        return Falla(l.Error);
+    if (!l.Valor->ErrorServidor.isEmpty())
+        return Falla(l.Valor->ErrorServidor);
+    opciones_ = OpcionesTienda();
+    opciones_.Caja = l.Valor->NumeroCaja;
+    opciones_.Puerto = l.Valor->Puerto;
+    opciones_.Servidor = l.Valor->Servidor;
+    archivoBase_ = l.Valor->ArchivoBaseDatos();
+    if (opciones_.Servidor) {
+        if (!ConectarServidor())
+            return false;
+    } else {
+        if (!QFileInfo(archivoBase_).isFile())
+            return Falla(QStringLiteral("No se encuentra %1").arg(archivoBase_));
+        tienda_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conexionTienda_);
+        tienda_.setDatabaseName(archivoBase_);
+        tienda_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!tienda_.open())
+            return Falla(tienda_.lastError().text());
+    }
+    if (QFileInfo(ArchivoBaseLocal()).isFile()) {
+        local_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conexionLocal_);
+        local_.setDatabaseName(ArchivoBaseLocal());
+        if (!local_.open())
+            return Falla(local_.lastError().text());
+    }
     return true;
 }
 
@@ -156,8 +358,9 @@ bool TiendaDemo::Crear(const QString& carpeta, const OpcionesTienda& opciones)
     if (!QDir().mkpath(datos))
         return Falla(QStringLiteral("No se pudo crear la carpeta %1").arg(datos));
 
-    for (const QString& archivo : {ArchivoBaseDatos(), ArchivoBaseLocal()}) {
-        if (!QFileInfo::exists(archivo))
+    archivoBase_ = opciones.Servidor ? QString() : ArchivoBaseDatos();
+    for (const QString& archivo : {archivoBase_, ArchivoBaseLocal()}) {
+        if (archivo.isEmpty() || !QFileInfo::exists(archivo))
             continue;
         if (!opciones.Reemplazar)
             return Falla(QStringLiteral("Ya existe %1").arg(archivo));
@@ -175,9 +378,20 @@ bool TiendaDemo::Crear(const QString& carpeta, const OpcionesTienda& opciones)
         return Falla(QStringLiteral("No se pudo escribir %1").arg(ArchivoMarcaMantenimiento()));
     marca.close();
 
-    if (!CrearBase(tienda_, conexionTienda_, ArchivoBaseDatos(),
-                   sql + QStringLiteral("/tienda.sql")))
+    if (opciones.BaseExistente) {
+        if (!opciones.Servidor)
+            return Falla(
+                QStringLiteral("Solo las tiendas con servidor comparten la base de datos"));
+        return ConectarServidor() && CrearBase(local_, conexionLocal_, ArchivoBaseLocal(),
+                                               sql + QStringLiteral("/local.sql"));
+    }
+    if (opciones.Servidor) {
+        if (!CrearBaseServidor(sql + QStringLiteral("/tienda_pg.sql")))
+            return false;
+    } else if (!CrearBase(tienda_, conexionTienda_, archivoBase_,
+                          sql + QStringLiteral("/tienda.sql"))) {
         return false;
+    }
     if (!CrearBase(local_, conexionLocal_, ArchivoBaseLocal(), sql + QStringLiteral("/local.sql")))
         return false;
 
@@ -194,38 +408,52 @@ bool TiendaDemo::Crear(const QString& carpeta, const OpcionesTienda& opciones)
     return true;
 }
 
+QVariantList TiendaDemo::Valores(const QStringList& columnas, const QVariantList& valores) const
+{
+    if (!opciones_.Servidor)
+        return valores;
+    QVariantList v = valores;
+    for (qsizetype i = 0; i < v.size() && i < columnas.size(); ++i)
+        if (kBooleanas.contains(columnas.at(i)) && !v.at(i).isNull())
+            v[i] = QVariant(v.at(i).toDouble() != 0);
+    return v;
+}
+
 std::optional<qlonglong> TiendaDemo::Insertar(QSqlDatabase& db, const QString& tabla,
                                               const QStringList& columnas,
                                               const QVariantList& valores)
 {
     QSqlQuery q(db);
-    const QString sql =
-        QStringLiteral("INSERT INTO [%1] (%2) VALUES (%3)")
-            .arg(tabla, columnas.join(QStringLiteral(", ")), Marcas(columnas.size()));
+    // RETURNING gives the new key on both engines (the server has no last
+    // insert id).
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING \"Código\"")
+                            .arg(Nombre(tabla), Nombres(columnas), Marcas(columnas.size()));
     if (!q.prepare(sql)) {
         Falla(q.lastError().text());
         return std::nullopt;
     }
-    for (const QVariant& v : valores)
-        q.addBindValue(v);
-    if (!q.exec()) {
+    const QVariantList v =
+        db.driverName() == QLatin1String("QPSQL") ? Valores(columnas, valores) : valores;
+    for (const QVariant& valor : v)
+        q.addBindValue(valor);
+    if (!q.exec() || !q.next()) {
         Falla(QStringLiteral("%1: %2").arg(tabla, q.lastError().text()));
         return std::nullopt;
     }
-    return q.lastInsertId().toLongLong();
+    return q.value(0).toLongLong();
 }
 
 std::optional<qlonglong> TiendaDemo::Id(const QString& tabla, const QStringList& columnas,
                                         const QVariantList& valores)
 {
-    // Reuses an equal row; IS compares NULLs as equal.
+    // Reuses an equal row; NULLs compare as equal.
     QStringList condiciones;
     for (const QString& c : columnas)
-        condiciones.append(c + QStringLiteral(" IS ?"));
+        condiciones.append(Nombre(c) + QStringLiteral(" IS NOT DISTINCT FROM ?"));
     QSqlQuery q(tienda_);
-    q.prepare(QStringLiteral("SELECT Código FROM [%1] WHERE %2 LIMIT 1")
-                  .arg(tabla, condiciones.join(QStringLiteral(" AND "))));
-    for (const QVariant& v : valores)
+    q.prepare(QStringLiteral("SELECT \"Código\" FROM %1 WHERE %2 LIMIT 1")
+                  .arg(Nombre(tabla), condiciones.join(QStringLiteral(" AND "))));
+    for (const QVariant& v : Valores(columnas, valores))
         q.addBindValue(v);
     if (!q.exec()) {
         Falla(QStringLiteral("%1: %2").arg(tabla, q.lastError().text()));
@@ -233,6 +461,7 @@ std::optional<qlonglong> TiendaDemo::Id(const QString& tabla, const QStringList&
     }
     if (q.next())
         return q.value(0).toLongLong();
+    q.finish();
     return Insertar(tienda_, tabla, columnas, valores);
 }
 
@@ -702,6 +931,8 @@ bool TiendaDemo::AgregarHistoria(int ventas)
         clientes << *id;
         productos << *prod;
     }
+    if (opciones_.Servidor)
+        return HistoriaServidor(ventas, clientes, productos);
 
     QSqlQuery venta(tienda_);
     QSqlQuery linea(tienda_);
@@ -762,5 +993,76 @@ bool TiendaDemo::AgregarHistoria(int ventas)
     nota.finish();
     if (!tienda_.commit())
         return Falla(tienda_.lastError().text());
+    return true;
+}
+
+bool TiendaDemo::HistoriaServidor(int ventas, const QList<qlonglong>& clientes,
+                                  const QList<qlonglong>& productos)
+{
+    // The same history as on SQLite, generated by the server itself: a
+    // million rows one statement at a time would take minutes.
+    QSqlQuery q(tienda_);
+    auto fallo = [&]() {
+        Falla(q.lastError().text());
+        q.finish();
+        tienda_.rollback();
+        return false;
+    };
+    if (!q.exec(QStringLiteral("SELECT coalesce(max(\"Código\"), 0) FROM \"Ventas\"")) || !q.next())
+        return fallo();
+    const qlonglong base = q.value(0).toLongLong();
+    const QDate inicio = QDate::currentDate().addDays(-(ventas / 300) - 1);
+    const QString parametros =
+        QStringLiteral("WITH p AS (SELECT ?::date AS inicio, ?::integer[] AS clientes, "
+                       "?::integer[] AS productos, ?::integer AS base, ?::integer AS n) ");
+    const QStringList sentencias = {
+        parametros +
+            QStringLiteral(
+                "INSERT INTO \"Ventas\" (\"Código\", \"Fecha\", \"Cliente\", \"MedioPago\", "
+                "\"PorcentImpuesto\", \"Factura\", \"Control\", \"Impresa\", \"Imprimir\", "
+                "\"Anulada\", \"Local\", \"MáquinaFiscal\", \"NúmeroZ\") "
+                "SELECT p.base + i + 1, p.inicio + i / 300, "
+                "p.clientes[i % cardinality(p.clientes) + 1], 0, 0.12, "
+                "lpad((i / 4 + 1)::text, 8, '0'), lpad((i / 4 + 1)::text, 8, '0'), "
+                "true, false, false, false, i % 4 + 1, i / 1200 + 1 "
+                "FROM p, generate_series(0, p.n - 1) AS i"),
+        parametros +
+            QStringLiteral("INSERT INTO \"VentasDetalles\" (\"Venta\", \"Producto\", \"Cantidad\", "
+                           "\"CantDec\", \"Precio\") "
+                           "SELECT p.base + i + 1, p.productos[i % cardinality(p.productos) + 1], "
+                           "1 + i % 3, 1 + i % 3, i % 97 + 0.5 "
+                           "FROM p, generate_series(0, p.n - 1) AS i"),
+        parametros +
+            QStringLiteral(
+                "INSERT INTO \"NotaCréditoVenta\" (\"Fecha\", \"Venta\", \"Cliente\", "
+                "\"PorcentImpuesto\", \"Monto\", \"MontoExcento\", \"Número\", \"Control\", "
+                "\"Impresa\", \"Imprimir\", \"Anulada\", \"MáquinaFiscal\", \"NúmeroZ\") "
+                "SELECT p.inicio + i / 300, p.base + i + 1, "
+                "p.clientes[i % cardinality(p.clientes) + 1], 0.12, i % 50 + 1, 0, "
+                "lpad((i / 20 + 1)::text, 8, '0'), lpad((i / 20 + 1)::text, 8, '0'), "
+                "true, false, false, i % 4 + 1, i / 1200 + 1 "
+                "FROM p, generate_series(0, p.n - 1) AS i WHERE i % 5 = 4"),
+    };
+    for (const QString& sql : sentencias) {
+        if (!q.prepare(sql))
+            return fallo();
+        q.addBindValue(inicio);
+        q.addBindValue(ListaIds(clientes));
+        q.addBindValue(ListaIds(productos));
+        q.addBindValue(base);
+        q.addBindValue(ventas);
+        if (!q.exec())
+            return fallo();
+    }
+    // The keys were given explicitly: the next sale must come after them.
+    if (!q.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('\"Ventas\"', 'Código'), "
+                               "(SELECT max(\"Código\") FROM \"Ventas\"))")))
+        return fallo();
+    q.finish();
+    if (!tienda_.commit())
+        return Falla(tienda_.lastError().text());
+    // Fresh statistics, as a shop's server would have after a long history.
+    if (!q.exec(QStringLiteral("ANALYZE \"Ventas\", \"VentasDetalles\", \"NotaCréditoVenta\"")))
+        return Falla(q.lastError().text());
     return true;
 }

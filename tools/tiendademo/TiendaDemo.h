@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BaseDatos.h"
+
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
@@ -10,7 +12,7 @@
 
 // How the demo shop is set up: the lines of Vendrix.inf and the company row.
 struct OpcionesTienda {
-    QString CarpetaSql; // empty: the sql/ folder of the source tree
+    QString CarpetaSql; // empty: the installed sql/, else the source tree's
     QString Puerto = QStringLiteral("1");
     int Caja = 1;
     QString Impresora = QStringLiteral("Fiscal demo");
@@ -29,6 +31,14 @@ struct OpcionesTienda {
     QVariant VerCantidad = 0;         // NULL allowed
     QVariant VerCantidadDecimal = -1; // NULL allowed
     bool Reemplazar = false;          // overwrite the files of an earlier shop
+    // The shop database on this PostgreSQL server instead of the SQLite file:
+    // its database Base is created (replaced with Reemplazar) through the
+    // maintenance database, and Vendrix.inf gets the "BaseDatos:" line.
+    std::optional<ServidorBaseDatos> Servidor;
+    QString BaseMantenimiento = QStringLiteral("postgres");
+    // Another till of a shop whose server database exists already: only the
+    // program folder (Vendrix.inf, data folder, local database) is made.
+    bool BaseExistente = false;
 };
 
 // One line of a sale or a credit note. QVariant fields may be NULL.
@@ -107,9 +117,10 @@ struct TiketDemo {
 };
 
 // Builds a shop folder for the robot: Vendrix.inf, the data folder with the
-// maintenance marker and the shop database made from sql/tienda.sql, and the
-// local database from sql/local.sql. Tests use it to make real SQLite files
-// and add the documents they need.
+// maintenance marker and the shop database made from sql/tienda.sql (or, on
+// a PostgreSQL server, from sql/tienda_pg.sql), and the local database from
+// sql/local.sql. Tests use it to make real databases and add the documents
+// they need; the writer of the multi-till tests adds sales through it.
 class TiendaDemo
 {
   public:
@@ -121,9 +132,21 @@ class TiendaDemo
     // Creates an empty shop in `carpeta` (the program's folder); its data
     // folder is `carpeta`/Datos/. False and Error() on failure.
     bool Crear(const QString& carpeta, const OpcionesTienda& opciones = {});
+    // Opens the shop of an existing program folder, where its Vendrix.inf
+    // says (the file or the server).
+    bool Abrir(const QString& carpeta);
     QString Error() const;
-    // Closes the connections (the files stay).
+    // Closes the connections (the files and the server's database stay).
     void Cerrar();
+    // Drops the shop's database from its server (nothing for a SQLite shop).
+    bool BorrarBase();
+
+    // Opens `base` on this shop's database, as the robot would.
+    bool AbrirEn(BaseDatos& base) const;
+    // Runs statements on the shop database behind the robot's back, in one
+    // transaction (tests damage or change the shop with them).
+    bool Ejecutar(const QStringList& sentencias);
+    bool EsServidor() const;
 
     QString RutaPrograma() const;
     QString RutaDatos() const; // ends with '/'
@@ -155,12 +178,18 @@ class TiendaDemo
                                 const QVariantList& valores);
     std::optional<qlonglong> Insertar(QSqlDatabase& db, const QString& tabla,
                                       const QStringList& columnas, const QVariantList& valores);
+    QVariantList Valores(const QStringList& columnas, const QVariantList& valores) const;
     bool AgregarLineas(const QString& tabla, const QString& columnaPadre, qlonglong padre,
                        const QList<LineaDemo>& lineas, bool conEspecificacion);
     bool CrearBase(QSqlDatabase& db, const QString& conexion, const QString& archivo,
                    const QString& guion);
+    bool CrearBaseServidor(const QString& guion);
+    bool ConectarServidor();
+    bool HistoriaServidor(int ventas, const QList<qlonglong>& clientes,
+                          const QList<qlonglong>& productos);
 
     QString carpeta_;
+    QString archivoBase_; // the SQLite shop file (empty on a server)
     QString error_;
     OpcionesTienda opciones_;
     QString conexionTienda_;
