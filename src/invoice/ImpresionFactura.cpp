@@ -9,8 +9,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <cmath>
 #include <functional>
 
@@ -19,6 +19,11 @@ Q_LOGGING_CATEGORY(lcFactura, "rovend.invoice")
 namespace
 {
 const QString kVerificando = QStringLiteral("Verificando estado...");
+// "8" FS "T": a fiscal document is open on the printer.
+constexpr char kFiscalEnCurso[] = "01";
+// What the operator does about a document left open on the printer.
+const QString kAnular = QStringLiteral("Anule ese documento en la impresora (reset) e inicie el "
+                                       "robot de nuevo: la factura se imprimirá completa.");
 // Pause between two state queries while the printer numbers a document.
 constexpr int kPausaNumero = 20;
 
@@ -49,8 +54,9 @@ void ImpresionFactura::ImprimirFactura()
         ctx_.control.PonerTimer(true);
         return;
     }
-    // The marker holds the code of an invoice closed on the printer by a run
-    // that never reached the database: mark it printed, print nothing.
+    // The marker holds the code of an invoice whose closing went out (or was
+    // about to) in a run that never reached the database: finish it from the
+    // printer's side, never print it again.
     const qlonglong marcaAnterior = CodigoMarca();
     if (*codigo == marcaAnterior) {
         if (Recuperar(*codigo))
@@ -62,11 +68,17 @@ void ImpresionFactura::ImprimirFactura()
     VerificarEstado();
     if (!EsperarImpresora())
         return Falla(corrida);
+    facturaAntes_ = LectorRespuesta::UltimaFactura(ctx_.enlace.Respuesta);
     const auto venta = ctx_.tienda.Venta(*codigo);
     if (!venta)
         return Falla(corrida);
     // A pending code without its sale: nothing printed, tried again next tick.
     if (!venta->isEmpty()) {
+        if (DocumentoAjeno())
+            return Detener(QStringLiteral("La impresora tiene abierto un documento fiscal que el "
+                                          "robot no abrió, así que la factura") +
+                           Texto::NumeroConSigno(double(*codigo)) +
+                           QStringLiteral(" no se imprimió.") + QChar(13) + kAnular);
         const auto datos = EncabezadoFactura(corrida).Imprimir(venta->first());
         if (!datos)
             return Falla(corrida);
@@ -76,17 +88,22 @@ void ImpresionFactura::ImprimirFactura()
         articulos.ImprimirLineasFinales();
         if (!EscribirMarca(*codigo))
             return Falla(corrida, QStringLiteral("No se pudo escribir %1; la factura no se cerró.")
-                                      .arg(QLatin1String(kArchivoMarca)));
+                                          .arg(QLatin1String(kArchivoMarca)) +
+                                      QChar(13) + kAnular);
         if (!Cerrar(corrida)) {
             // Refused: nothing was closed, so the marker must not claim it was.
             QString error;
             EscribirMarca(marcaAnterior, &error);
-            return Falla(corrida, QStringLiteral("La impresora rechazó el cierre de la factura") +
-                                      Texto::NumeroConSigno(double(*codigo)) +
-                                      QStringLiteral("; puede haber quedado abierta en la impresora."));
+            return Falla(corrida,
+                         QStringLiteral("La impresora rechazó el cierre de la factura") +
+                             Texto::NumeroConSigno(double(*codigo)) +
+                             QStringLiteral("; puede haber quedado abierta en la impresora.") +
+                             QChar(13) + kAnular);
         }
         if (!EsperarNumero(corrida))
             return Falla(corrida, AvisoCerrada(*codigo));
+        if (!CierreConfirmado(corrida))
+            return Falla(corrida, AvisoSinCierre(*codigo));
         if (!Anotar(corrida, *codigo))
             return Falla(corrida, AvisoCerrada(*codigo));
     }
@@ -116,6 +133,20 @@ qlonglong ImpresionFactura::CodigoMarca() const
 
 bool ImpresionFactura::Recuperar(qlonglong codigo)
 {
+    // The marker is on disk before the closing goes out, so a crash in
+    // between leaves the whole invoice open on the printer: ask first.
+    ctx_.comandos.PidoEstadoT();
+    ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
+    if (LectorRespuesta::Fallo(ctx_.enlace.Respuesta)) {
+        Detener(QStringLiteral("La factura") + Texto::NumeroConSigno(double(codigo)) +
+                QStringLiteral(" quedó a medio cerrar y la impresora no respondió a la consulta "
+                               "de su estado; no se marcó como impresa.") +
+                QChar(13) + QStringLiteral("Verifique la impresora e inicie el robot de nuevo."));
+        return false;
+    }
+    if (LectorRespuesta::CodigoEstado(ctx_.enlace.Respuesta) == QLatin1String(kFiscalEnCurso))
+        return CerrarAbierta(codigo);
+
     ctx_.comandos.PidoEstadoN();
     ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
     const Actualizacion a = ctx_.tienda.RecuperarFactura(codigo, ZSiguiente());
@@ -133,6 +164,48 @@ bool ImpresionFactura::Recuperar(qlonglong codigo)
         QStringLiteral("Verifíquela en la base de datos antes de iniciar el robot de nuevo."));
     ctx_.control.DetenerPorFalla();
     return false;
+}
+
+bool ImpresionFactura::CerrarAbierta(qlonglong codigo)
+{
+    // Every line went out before the marker was written: only the closing is
+    // missing. From here on it is the normal run's ending.
+    qCInfo(lcFactura) << "factura" << codigo << "abierta en la impresora: se cierra";
+    ctx_.comandos.PidoEstadoN();
+    ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
+    facturaAntes_ = LectorRespuesta::UltimaFactura(ctx_.enlace.Respuesta);
+    CorridaFactura corrida(ctx_);
+    if (!Cerrar(corrida)) {
+        // Still open: the marker must not claim it was closed.
+        EscribirMarca(0);
+        Falla(corrida, QStringLiteral("La impresora rechazó el cierre de la factura") +
+                           Texto::NumeroConSigno(double(codigo)) +
+                           QStringLiteral(", que quedó abierta en la impresora.") + QChar(13) +
+                           kAnular);
+        return false;
+    }
+    if (!EsperarNumero(corrida)) {
+        Falla(corrida, AvisoCerrada(codigo));
+        return false;
+    }
+    if (!CierreConfirmado(corrida)) {
+        Falla(corrida, AvisoSinCierre(codigo));
+        return false;
+    }
+    if (!Anotar(corrida, codigo)) {
+        Falla(corrida, AvisoCerrada(codigo));
+        return false;
+    }
+    ctx_.enlace.DelayMili(10);
+    return true;
+}
+
+bool ImpresionFactura::DocumentoAjeno()
+{
+    ctx_.comandos.PidoEstadoT();
+    ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
+    return !LectorRespuesta::Fallo(ctx_.enlace.Respuesta) &&
+           LectorRespuesta::CodigoEstado(ctx_.enlace.Respuesta) == QLatin1String(kFiscalEnCurso);
 }
 
 void ImpresionFactura::VerificarEstado()
@@ -191,6 +264,20 @@ bool ImpresionFactura::EsperarNumero(CorridaFactura& corrida)
     });
 }
 
+bool ImpresionFactura::CierreConfirmado(CorridaFactura& corrida)
+{
+    corrida.PonerEtapa(10);
+    // A closing lost on the line leaves the last number as it was before the
+    // document: writing it would give this sale another invoice's number.
+    const QString numero = LectorRespuesta::UltimaFactura(ctx_.enlace.Respuesta);
+    if (!facturaAntes_.isEmpty() && numero == facturaAntes_) {
+        qCWarning(lcFactura).noquote()
+            << "el número de factura sigue en" << numero << "después del cierre";
+        return false;
+    }
+    return true;
+}
+
 bool ImpresionFactura::Anotar(CorridaFactura& corrida, qlonglong codigo)
 {
     corrida.PonerEtapa(10);
@@ -235,9 +322,25 @@ void ImpresionFactura::Falla(const CorridaFactura& corrida, const QString& aviso
     ctx_.control.DetenerPorFalla();
 }
 
+void ImpresionFactura::Detener(const QString& texto)
+{
+    qCWarning(lcFactura).noquote() << texto;
+    ctx_.pantalla.MostrarMensaje(texto);
+    ctx_.control.DetenerPorFalla();
+}
+
 QString ImpresionFactura::AvisoCerrada(qlonglong codigo)
 {
     return QStringLiteral("La factura") + Texto::NumeroConSigno(double(codigo)) +
            QStringLiteral(" se cerró en la impresora; quedará marcada como impresa cuando el "
                           "robot se inicie de nuevo.");
+}
+
+QString ImpresionFactura::AvisoSinCierre(qlonglong codigo)
+{
+    return QStringLiteral("La impresora no confirmó el cierre de la factura") +
+           Texto::NumeroConSigno(double(codigo)) +
+           QStringLiteral(": su último número de factura no cambió. Al iniciar el robot de nuevo "
+                          "se consultará la impresora: si la factura sigue abierta se cerrará, y "
+                          "si no, quedará marcada como impresa.");
 }

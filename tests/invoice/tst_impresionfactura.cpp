@@ -157,6 +157,40 @@ class PuertoNumero final : public PuertoSerie
     qsizetype leidos_ = 0;
 };
 
+// Passes the simulator's line through but loses the first closing "E": the
+// printer never gets it, as when the robot dies right after writing Log.log.
+class PuertoSinCierre final : public PuertoSerie
+{
+  public:
+    explicit PuertoSinCierre(const QString& ruta) : real_(ruta) {}
+    QString Nombre() const override { return real_.Nombre(); }
+    bool Abrir() override { return real_.Abrir(); }
+    QString Error() const override { return perdida_ ? QStringLiteral("perdida") : real_.Error(); }
+    bool Escribir(const QByteArray& datos, int ms) override
+    {
+        perdida_ = !perdio_ && datos.mid(2, 2) == "E\x03";
+        perdio_ = perdio_ || perdida_;
+        return !perdida_ && real_.Escribir(datos, ms);
+    }
+    void Descartar() override { real_.Descartar(); }
+    qint64 BytesEsperando() override { return real_.BytesEsperando(); }
+    bool EsperarDatos(int ms) override { return real_.EsperarDatos(ms); }
+    QByteArray LeerTodo() override { return real_.LeerTodo(); }
+    void Cerrar() override { real_.Cerrar(); }
+
+  private:
+    PuertoQt real_;
+    bool perdida_ = false;
+    bool perdio_ = false;
+};
+
+// Sends one bare command on the bench's own link.
+void Enviar(BancoImpresion& banco, const QByteArray& comando)
+{
+    banco.enlace->Comando = comando;
+    banco.enlace->EnviarComando();
+}
+
 // Offers a pending code that [Consulta Ventas] does not have.
 class BancoSinVenta : public BancoImpresion
 {
@@ -236,7 +270,7 @@ class TstImpresionFactura : public QObject
 
         ImpresionFactura(*banco.ctx).ImprimirFactura();
         QVERIFY(banco.sim->documentos().isEmpty());
-        QCOMPARE(Enviados(banco), "8"); // one state query; never started over
+        QCOMPARE(Enviados(banco), "88"); // "8" FS "T", then "8" FS "N"; never started over
         const QSqlRecord venta = Leer(banco, codigo);
         QVERIFY(venta.value("Factura").isNull());
         QCOMPARE(banco.timer, !bloqueada);
@@ -503,6 +537,131 @@ class TstImpresionFactura : public QObject
         QCOMPARE(Marca(banco).Leer(), primera);
         QVERIFY(Leer(banco, segunda).value("Factura").isNull());
         QCOMPARE(Leer(banco, segunda).value("Impresa").toInt(), 0);
+    }
+
+    // The closing never reached the printer (lost, or the robot died after
+    // writing the marker): the number does not move, so nothing is written.
+    // The next run finds the invoice open and closes it; a printer that does
+    // not answer, or refuses the closing, stops the robot instead.
+    void CierrePerdido_data()
+    {
+        QTest::addColumn<QString>("falla");   // simulator fault while recovering
+        QTest::addColumn<QString>("aviso");   // what the recovering run says; empty: nothing
+        QTest::addColumn<bool>("reiniciada"); // the operator had to cancel the document
+        QTest::newRow("closed at recovery") << ""
+                                            << "" << false;
+        QTest::newRow("printer silent") << "silencio on"
+                                        << "no respondió a la consulta" << false;
+        QTest::newRow("closing refused") << "rechazar E 1"
+                                         << "rechazó el cierre" << true;
+    }
+    void CierrePerdido()
+    {
+        QFETCH(QString, falla);
+        QFETCH(QString, aviso);
+        QFETCH(bool, reiniciada);
+        BancoImpresion banco;
+        QVERIFY2(banco.Crear(), qPrintable(banco.Error()));
+        banco.sim->ponerContadores({41, 0, 0, 7});
+        VentaDemo v;
+        v.Lineas = {LineaDemo()};
+        const qlonglong codigo = banco.tienda.AgregarVenta(v);
+
+        PuertoSinCierre puerto(banco.sim->ruta());
+        EnlaceImpresora enlace(puerto);
+        enlace.tiempos = banco.enlace->tiempos;
+        ComandosFiscales comandos(enlace);
+        ContextoImpresion ctx{enlace,       comandos,
+                              banco.base,   banco.pantalla,
+                              banco.config, banco.ajustesTienda,
+                              banco,        banco.ctx->rutaPrograma};
+        ImpresionFactura(ctx).ImprimirFactura();
+        QCOMPARE(banco.pantalla.Mensajes().size(), 1);
+        QVERIFY(banco.pantalla.Mensajes()[0].startsWith(
+            "No se pudo realizar la tarea. Por favor verifique la etapa  10."));
+        QVERIFY(banco.pantalla.Mensajes()[0].contains("no confirmó el cierre de la factura"));
+        QCOMPARE(Marca(banco).Leer(), codigo);
+        QCOMPARE(banco.sim->codigoEstado(), "01");
+        QVERIFY(Leer(banco, codigo).value("Control").isNull());
+
+        QList<QByteArray> enviados;
+        banco.enlace->AlTerminar = [&](const QByteArray& c, const QByteArray&) {
+            enviados << c.mid(2, c.size() - 3);
+        };
+        if (!falla.isEmpty())
+            QVERIFY(banco.sim->control(falla).ok);
+        banco.timer = true;
+        ImpresionFactura(*banco.ctx).ImprimirFactura();
+        if (aviso.isEmpty()) {
+            QCOMPARE(enviados, QList<QByteArray>({"8\x1cT", "8\x1cN", "E", "8\x1cN"}));
+        } else {
+            QCOMPARE(banco.pantalla.Mensajes().size(), 2);
+            QVERIFY2(banco.pantalla.Mensajes()[1].contains(aviso),
+                     qPrintable(banco.pantalla.Mensajes()[1]));
+            QVERIFY(!banco.timer);
+            QVERIFY(Leer(banco, codigo).value("Control").isNull());
+            QVERIFY(Facturas(banco).isEmpty());
+            // Still open: the marker no longer claims a closing.
+            QCOMPARE(Marca(banco).Leer(), reiniciada ? 0 : codigo);
+            QVERIFY(banco.sim->control("normal").ok);
+            banco.timer = true;
+            ImpresionFactura(*banco.ctx).ImprimirFactura();
+            if (reiniciada) {
+                QCOMPARE(banco.pantalla.Mensajes().size(), 3);
+                QVERIFY(banco.pantalla.Mensajes()[2].contains("que el robot no abrió"));
+                banco.comandos->Resetear();
+                banco.timer = true;
+                ImpresionFactura(*banco.ctx).ImprimirFactura();
+            }
+        }
+        QCOMPARE(banco.pantalla.Mensajes().size(), aviso.isEmpty() ? 1 : reiniciada ? 3 : 2);
+        QVERIFY(banco.timer);
+        const auto facturas = Facturas(banco);
+        QCOMPARE(facturas.size(), 1);
+        QCOMPARE(Cuerpo(facturas[0]), QStringList({kArticulo, "E"}) + kCierre);
+        const QSqlRecord venta = Leer(banco, codigo);
+        QCOMPARE(venta.value("Factura").toString(), "00000042");
+        QCOMPARE(venta.value("Control").toString(), "00000042");
+        QCOMPARE(venta.value("Impresa").toInt(), -1);
+        QCOMPARE(venta.value("NúmeroZ").toInt(), 8);
+        QVERIFY(venta.value("MáquinaFiscal").toInt() != 0); // not a recovery mark
+        QVERIFY(banco.sim->codigoEstado() != "01");
+    }
+
+    // A fiscal document someone else left open: the run stops before its own
+    // opening; once the operator cancels it the invoice prints whole.
+    void DocumentoAjeno()
+    {
+        BancoImpresion banco;
+        QVERIFY2(banco.Crear(), qPrintable(banco.Error()));
+        const qlonglong codigo = banco.tienda.AgregarVenta(VentaDemo());
+        Enviar(banco, ComandosFiscales::Armar('@', {"Otro cliente", "V-1"}));
+        QCOMPARE(banco.sim->codigoEstado(), "01");
+
+        ImpresionFactura(*banco.ctx).ImprimirFactura();
+        QCOMPARE(Enviados(banco), "88");
+        QCOMPARE(banco.pantalla.Mensajes(),
+                 QStringList{QStringLiteral(
+                                 "La impresora tiene abierto un documento fiscal que el robot no "
+                                 "abrió, así que la factura %1 no se imprimió.")
+                                 .arg(codigo) +
+                             QChar(13) +
+                             "Anule ese documento en la impresora (reset) e inicie el robot de "
+                             "nuevo: la factura se imprimirá completa."});
+        QCOMPARE(banco.detenciones, 1);
+        QCOMPARE(banco.pantalla.Titulo("Command3"), "Iniciar");
+        QVERIFY(Leer(banco, codigo).value("Control").isNull());
+        QCOMPARE(Marca(banco).Leer(), 0);
+
+        banco.comandos->Resetear();
+        banco.timer = true;
+        ImpresionFactura(*banco.ctx).ImprimirFactura();
+        QCOMPARE(banco.pantalla.Mensajes().size(), 1);
+        const auto docs = banco.sim->documentos();
+        QCOMPARE(docs.size(), 2);
+        QCOMPARE(docs[0].tipo, DocumentoImpreso::Tipo::Anulado);
+        QCOMPARE(docs[1].tipo, DocumentoImpreso::Tipo::Factura);
+        QCOMPARE(Leer(banco, codigo).value("Factura").toString(), "00000001");
     }
 };
 
