@@ -226,6 +226,14 @@ bool ImpresionNotaCredito::CerrarYAnotar(qlonglong marcaAnterior)
     return true;
 }
 
+bool ImpresionNotaCredito::RecuperacionPendiente(qlonglong primeraPendiente) const
+{
+    if (primeraPendiente <= 0)
+        return false;
+    const std::optional<qlonglong> marca = LeerMarca();
+    return marca && *marca == primeraPendiente;
+}
+
 bool ImpresionNotaCredito::Recuperar()
 {
     const QString nota =

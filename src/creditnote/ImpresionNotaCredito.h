@@ -13,6 +13,10 @@ class ImpresionNotaCredito
   public:
     explicit ImpresionNotaCredito(ContextoImpresion& contexto);
     void ImprimirNotaCredito();
+    // The marker names this pending note: its closing may have gone out, or
+    // it may still be open on the printer. Such a note is settled before any
+    // other document opens, or that one would find it open.
+    bool RecuperacionPendiente(qlonglong primeraPendiente) const;
 
     // Beside Log.log: the Código of the note whose closing went out last,
     // written durably just before the closing command.

@@ -22,8 +22,9 @@ Robot::Robot(const Ajustes& ajustes, std::unique_ptr<PuertoSerie> puerto, Reloj*
     enlace_->cancelar = &cancelar_;
     enlace_->PrimeraActivacion = true;
     enlace_->AvisoOperador = [this](const QString& t) { pantalla_->MostrarMensaje(t); };
-    contexto_.reset(new ContextoImpresion{*enlace_, *comandos_, tienda_, *pantalla_, ajustes_.config,
-                                          ajustesTienda_, *this, ajustes_.rutaPrograma});
+    contexto_.reset(new ContextoImpresion{*enlace_, *comandos_, tienda_, *pantalla_,
+                                          ajustes_.config, ajustesTienda_, *this,
+                                          ajustes_.rutaPrograma});
     operador_ = std::make_unique<ComandosOperador>(*contexto_);
     factura_ = std::make_unique<ImpresionFactura>(*contexto_);
     nota_ = std::make_unique<ImpresionNotaCredito>(*contexto_);
@@ -42,9 +43,8 @@ void Robot::Iniciar()
     // Vendrix.inf, the shop's PostgreSQL server. A lost server is waited for
     // inside a run, but never past the stop flag.
     tienda_.PonerCancelar(&cancelar_);
-    const bool tiendaAbierta = ajustes_.config.Servidor
-                                   ? tienda_.Abrir(*ajustes_.config.Servidor)
-                                   : tienda_.Abrir(ajustes_.rutaBaseDatos);
+    const bool tiendaAbierta = ajustes_.config.Servidor ? tienda_.Abrir(*ajustes_.config.Servidor)
+                                                        : tienda_.Abrir(ajustes_.rutaBaseDatos);
     if (!tiendaAbierta || !local_.Abrir(ajustes_.rutaBaseLocal)) {
         const QString error = !tienda_.Abierta() ? tienda_.UltimoError() : local_.UltimoError();
         qCCritical(lcDb).noquote() << error;
@@ -70,7 +70,8 @@ void Robot::Iniciar()
     PruebaLeds();
     pantalla_->PonerTitulo(QStringLiteral("frmImprimirFacturaROBOT"),
                            QStringLiteral("Corvena - Rovend - FISCAL  V.3.0.6 ( RIF: ") +
-                               Conversiones::Decoro_RIF(ajustesTienda_.RifCompania) + QStringLiteral(" )"));
+                               Conversiones::Decoro_RIF(ajustesTienda_.RifCompania) +
+                               QStringLiteral(" )"));
     primeraActivacion_ = false;
     enlace_->PrimeraActivacion = false;
     SaludarImpresora();
@@ -102,7 +103,8 @@ void Robot::SaludarImpresora()
     enlace_->EnviarComando();
     const QString aammdd = LectorRespuesta::FechaAaMmDd(enlace_->Respuesta);
     const QDate fecha = QDate::fromString(aammdd, QStringLiteral("yyMMdd")).addYears(100);
-    pantalla_->PonerEtiqueta(2, fecha.isValid() ? QLocale().toString(fecha, QLocale::ShortFormat) : aammdd);
+    pantalla_->PonerEtiqueta(2, fecha.isValid() ? QLocale().toString(fecha, QLocale::ShortFormat)
+                                                : aammdd);
     enlace_->Comando = QByteArray(1, char(0x80));
     enlace_->EnviarComando();
     pantalla_->PonerEtiqueta(1, LectorRespuesta::Registro(enlace_->Respuesta));
@@ -127,7 +129,10 @@ void Robot::PonerTimer(bool activo)
     pantalla_->PonerTimer(activo);
 }
 
-bool Robot::TimerActivo() const { return timer1_->isActive(); }
+bool Robot::TimerActivo() const
+{
+    return timer1_->isActive();
+}
 
 void Robot::DetenerPorFalla()
 {
@@ -140,7 +145,11 @@ void Robot::Timer1_Timer()
 {
     ActualizarListas();
     enlace_->DelayMili(50);
-    if (facturasPendientes_ > 0) {
+    if (nota_->RecuperacionPendiente(primeraNota_)) {
+        // A note cut short after its marker goes first, whatever is pending:
+        // an invoice would find it open and the operator would cancel it.
+        nota_->ImprimirNotaCredito();
+    } else if (facturasPendientes_ > 0) {
         factura_->ImprimirFactura();
     } else if (contadorTicks_ < 11) {
         ++contadorTicks_;
@@ -151,7 +160,8 @@ void Robot::Timer1_Timer()
     }
 }
 
-namespace {
+namespace
+{
 QStringList textos(const QList<Pendiente>& filas)
 {
     QStringList t;
@@ -176,6 +186,7 @@ std::optional<QList<Pendiente>> Robot::RefrescarNotas()
     if (filas)
         pantalla_->PonerPendientes(QStringLiteral("DBList1"), textos(*filas));
     notasPendientes_ = filas ? filas->size() : 0;
+    primeraNota_ = filas && !filas->isEmpty() ? filas->first().Codigo : 0;
     return filas;
 }
 
@@ -191,7 +202,8 @@ void Robot::ActualizarListas()
     const bool ok = tiquetes && RefrescarFacturas() && RefrescarNotas();
     tienda_.PonerEsperaReconexion(espera);
     // A lost database is reported once when the lists stop, not every second.
-    const QString error = ok ? QString() : (tiquetes ? tienda_.UltimoError() : local_.UltimoError());
+    const QString error =
+        ok ? QString() : (tiquetes ? tienda_.UltimoError() : local_.UltimoError());
     if (!ok && ultimoErrorListas_.isEmpty())
         qCWarning(lcDb).noquote() << "no se pudieron leer los pendientes:" << error;
     else if (ok && !ultimoErrorListas_.isEmpty())
@@ -206,13 +218,31 @@ void Robot::HabilitarControles(bool estado)
         pantalla_->Habilitar(boton, estado);
 }
 
-void Robot::Option_Click() { ActualizarListas(); }
+void Robot::Option_Click()
+{
+    ActualizarListas();
+}
 
-void Robot::Command13556_Click() { operador_->CierreX(); }
-void Robot::Command6_Click() { operador_->CierreZ(); }
-void Robot::Command13_Click() { operador_->ConsultoEstado(); }
-void Robot::Command14_Click() { operador_->Resetear(); }
-void Robot::Command1_Click() { operador_->Command1(); }
+void Robot::Command13556_Click()
+{
+    operador_->CierreX();
+}
+void Robot::Command6_Click()
+{
+    operador_->CierreZ();
+}
+void Robot::Command13_Click()
+{
+    operador_->ConsultoEstado();
+}
+void Robot::Command14_Click()
+{
+    operador_->Resetear();
+}
+void Robot::Command1_Click()
+{
+    operador_->Command1();
+}
 
 void Robot::Command3_Click()
 {

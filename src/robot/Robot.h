@@ -29,7 +29,7 @@
 class Robot : public QObject, public ControlRobot
 {
     Q_OBJECT
-public:
+  public:
     using Ajustes = AjustesRobot;
 
     // `puerto` and `reloj` replace the real serial port and clock (tests);
@@ -55,7 +55,7 @@ public:
     std::optional<QList<Pendiente>> RefrescarFacturas() override;
     std::optional<QList<Pendiente>> RefrescarNotas() override;
 
-public Q_SLOTS:
+  public Q_SLOTS:
     // The first activation: company settings, ticket purge, lamp test,
     // printer greeting, state refresh, lists, then polling.
     void Iniciar();
@@ -72,12 +72,12 @@ public Q_SLOTS:
     void Command13_Click();    // "Estado"
     void Command14_Click();    // "Resetear"
     void Command1_Click();
-    void Command3_Click();     // "Detener"/"Iniciar"
-    void Command7_Click();     // "Opciones"
-    void Command9_Click();     // "Continuar"
+    void Command3_Click();                           // "Detener"/"Iniciar"
+    void Command7_Click();                           // "Opciones"
+    void Command9_Click();                           // "Continuar"
     void Command8_Click(const TareaOpciones& tarea); // "Ejecutar"
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The first activation ended; false when the databases could not be opened.
     void Iniciado(bool ok);
     // Terminar is done: the thread may end.
@@ -85,7 +85,7 @@ Q_SIGNALS:
     // The first activation asks the main thread to open the server link.
     void ConectarServidor(const QString& direccion, int puerto);
 
-private:
+  private:
     void PruebaLeds();
     void SaludarImpresora();
 
@@ -106,6 +106,7 @@ private:
     int contadorTicks_ = 0;
     qsizetype facturasPendientes_ = 0;
     qsizetype notasPendientes_ = 0;
+    qlonglong primeraNota_ = 0; // Código of the first pending note, 0 if none
     bool primeraActivacion_ = true;
     QString ultimoErrorListas_;
 };

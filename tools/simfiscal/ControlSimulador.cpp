@@ -74,6 +74,8 @@ QStringList ControlSimulador::Ayuda()
         QStringLiteral("rechazar C [k]           refuse command byte C (\"B\", \"0x80\"), k times; "
                        "k=0 stops"),
         QStringLiteral("rechazar-enesimo n       refuse the n-th command from now"),
+        QStringLiteral("perder CMD [k]           the next k frames holding exactly CMD (\"E\") "
+                       "are lost: not done, not answered"),
         QStringLiteral("basura n                 n garbage bytes before each reply"),
         QStringLiteral("ocupado k [ms]           k DC2 busy bytes before each reply, ms apart"),
         QStringLiteral("demora ms                time taken by each command"),
@@ -113,6 +115,14 @@ ControlSimulador::Resultado ControlSimulador::Aplicar(SimuladorFiscal& s, const 
             f.rechazarComando.remove(*c);
         else
             f.rechazarComando[*c] = *k;
+    } else if (orden == QLatin1String("perder")) {
+        const auto k = a2.isEmpty() ? std::optional<int>(1) : Entero(a2, 0, 1'000'000);
+        if (a1.isEmpty() || !k)
+            return Mal(QStringLiteral("perder CMD [veces]"));
+        if (*k == 0)
+            f.perder.remove(a1.toLatin1());
+        else
+            f.perder[a1.toLatin1()] = *k;
     } else if (orden == QLatin1String("rechazar-enesimo")) {
         const auto n = Entero(a1, 0, 1'000'000);
         if (!n)

@@ -10,6 +10,8 @@ struct FallasSimulador {
     bool silencio = false;           // frames are read and logged, nothing is done or answered
     int rechazarEnesimo = 0;         // refuse the n-th command from now (1 = the next one)
     QMap<char, int> rechazarComando; // command byte -> how many more times to refuse it
+    QMap<QByteArray, int> perder;    // whole command -> how many more times it is lost on
+                                     // the line (neither done nor answered)
     int basura = 0;                  // garbage bytes before the reply's STX
     int ocupado = 0;                 // DC2 bytes before the reply
     int ocupadoPausaMs = 100;        // ... spaced by this many milliseconds

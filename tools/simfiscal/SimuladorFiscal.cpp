@@ -216,6 +216,11 @@ std::optional<QByteArray> SimuladorFiscal::atender(const LectorTramas::Trama& t)
     ++estadisticas_.tramas;
     if (fallas_.silencio)
         return std::nullopt;
+    if (const auto p = fallas_.perder.find(t.comando); p != fallas_.perder.end()) {
+        if (--p.value() <= 0)
+            fallas_.perder.erase(p);
+        return std::nullopt;
+    }
     if (ultimaSecuencia_ == t.secuencia && ultimoComando_ == t.comando) {
         ++estadisticas_.retransmisiones;
         ++estadisticas_.respuestas;
