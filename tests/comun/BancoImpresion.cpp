@@ -37,7 +37,7 @@ bool BancoImpresion::Crear(const OpcionesTienda& opciones)
     }
     if (const auto fila = base.ConfiguracionTienda())
         ajustesTienda = AjustesTienda::Desde(*fila);
-    puerto = std::make_unique<PuertoQt>(sim->ruta());
+    puerto = std::make_unique<Linea>(sim->ruta());
     enlace = std::make_unique<EnlaceImpresora>(*puerto);
     // Short deadlines: a silent printer must not hold a test for 50 s.
     enlace->tiempos.esperaCortaMs = 1000;
@@ -45,6 +45,9 @@ bool BancoImpresion::Crear(const OpcionesTienda& opciones)
     enlace->tiempos.extensionDc2Ms = 2000;
     enlace->tiempos.centesimaMs = 1;
     enlace->tiempos.esperaNumeroMs = 3000;
+    enlace->AlTerminar = [this](const QByteArray& c, const QByteArray&) {
+        enviados << c.mid(2, c.size() - 3);
+    };
     comandos = std::make_unique<ComandosFiscales>(*enlace);
     ctx.reset(new ContextoImpresion{*enlace, *comandos, base, pantalla, config, ajustesTienda,
                                     *this, dir_.path()});
@@ -59,7 +62,8 @@ void BancoImpresion::DetenerPorFalla()
     pantalla.Habilitar(QStringLiteral("Command10"), true);
 }
 
-namespace {
+namespace
+{
 QStringList textos(const std::optional<QList<Pendiente>>& filas)
 {
     QStringList t;
@@ -84,5 +88,42 @@ std::optional<QList<Pendiente>> BancoImpresion::RefrescarNotas()
     return filas;
 }
 
-QStringList BancoImpresion::FacturasPendientes() { return textos(base.FacturasPendientes(config.NumeroCaja)); }
-QStringList BancoImpresion::NotasPendientes() { return textos(base.NotasPendientes(config.NumeroCaja)); }
+QStringList BancoImpresion::FacturasPendientes()
+{
+    return textos(base.FacturasPendientes(config.NumeroCaja));
+}
+QStringList BancoImpresion::NotasPendientes()
+{
+    return textos(base.NotasPendientes(config.NumeroCaja));
+}
+
+void BancoImpresion::Linea::PerderPrimerCierre(std::function<void()> antes)
+{
+    AlEscribir = [antes, perdio = false](const QByteArray& datos) mutable {
+        if (perdio || datos.mid(2, 2) != "E\x03")
+            return true;
+        perdio = true;
+        if (antes)
+            antes();
+        return false;
+    };
+}
+
+QString BancoImpresion::Linea::Error() const
+{
+    return perdida_ ? QStringLiteral("perdida") : real_.Error();
+}
+
+bool BancoImpresion::Linea::Escribir(const QByteArray& datos, int ms)
+{
+    perdida_ = AlEscribir && !AlEscribir(datos);
+    return !perdida_ && real_.Escribir(datos, ms);
+}
+
+QByteArray BancoImpresion::Linea::LeerTodo()
+{
+    QByteArray b = real_.LeerTodo();
+    if (AlLeer)
+        AlLeer(b);
+    return b;
+}

@@ -13,6 +13,7 @@
 #include "TiendaDemo.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // A bench for the printing runs: a demo shop in a temporary folder, the
@@ -21,7 +22,35 @@
 // control is recorded instead of driving a thread.
 class BancoImpresion : public ControlRobot
 {
-public:
+  public:
+    // The line to the simulator, which a test may tamper with: `AlEscribir`
+    // sees each frame going out and loses it when it answers false (the
+    // printer never gets it); `AlLeer` may alter the bytes read back.
+    class Linea final : public PuertoSerie
+    {
+      public:
+        explicit Linea(const QString& ruta) : real_(ruta) {}
+        std::function<bool(const QByteArray&)> AlEscribir;
+        std::function<void(QByteArray&)> AlLeer;
+        // Loses the first closing "E", after `antes` ran: the robot dying
+        // right after it wrote the marker.
+        void PerderPrimerCierre(std::function<void()> antes = {});
+
+        QString Nombre() const override { return real_.Nombre(); }
+        bool Abrir() override { return real_.Abrir(); }
+        QString Error() const override;
+        bool Escribir(const QByteArray& datos, int ms) override;
+        void Descartar() override { real_.Descartar(); }
+        qint64 BytesEsperando() override { return real_.BytesEsperando(); }
+        bool EsperarDatos(int ms) override { return real_.EsperarDatos(ms); }
+        QByteArray LeerTodo() override;
+        void Cerrar() override { real_.Cerrar(); }
+
+      private:
+        PuertoQt real_;
+        bool perdida_ = false;
+    };
+
     BancoImpresion();
     ~BancoImpresion() override;
 
@@ -32,7 +61,7 @@ public:
 
     TiendaDemo tienda;
     std::unique_ptr<SimuladorEnHilo> sim;
-    std::unique_ptr<PuertoQt> puerto;
+    std::unique_ptr<Linea> puerto;
     std::unique_ptr<EnlaceImpresora> enlace;
     std::unique_ptr<ComandosFiscales> comandos;
     BaseTienda base;
@@ -44,6 +73,8 @@ public:
     // What the runs asked of the robot.
     bool timer = true;
     int detenciones = 0; // DetenerPorFalla calls
+    // Bare commands (no STX, sequence, ETX) sent on the link, in order.
+    QList<QByteArray> enviados;
 
     // The text the pending invoices / notes lists show now.
     QStringList FacturasPendientes();
@@ -57,7 +88,7 @@ public:
     std::optional<QList<Pendiente>> RefrescarFacturas() override;
     std::optional<QList<Pendiente>> RefrescarNotas() override;
 
-private:
+  private:
     QTemporaryDir dir_;
     QString error_;
 };

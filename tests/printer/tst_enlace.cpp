@@ -11,14 +11,24 @@ using Trozos = QList<PuertoFalso::Trozo>;
 namespace
 {
 // A reply to "8" FS "N" as a printer frames it, checksum included.
-QByteArray respuestaN()
-{
-    return QByteArray(1, STX) + " 8" + FS + "0000" + FS + "0000" + FS + "N" + ETX + "0ABC";
-}
+const QByteArray kN =
+    QByteArray(1, STX) + " 8" + FS + "0000" + FS + "0000" + FS + "N" + ETX + "0ABC";
 QByteArray dc2(int n)
 {
     return QByteArray(n, DC2);
 }
+
+// The link on a scripted port and a fake clock.
+struct Banco {
+    RelojFalso reloj;
+    PuertoFalso puerto{reloj};
+    EnlaceImpresora enlace{puerto, reloj};
+    void Enviar(const QByteArray& comando = "K")
+    {
+        enlace.Comando = comando;
+        enlace.EnviarComando();
+    }
+};
 } // namespace
 
 class TstEnlace : public QObject
@@ -32,39 +42,35 @@ class TstEnlace : public QObject
         QTest::addColumn<QByteArray>("esperada");
         QTest::addColumn<qint64>("fin"); // fake time when the exchange ends
 
-        const QByteArray r = respuestaN();
+        const auto fila = [](const char* nombre, bool corta, const Trozos& trozos,
+                             const QByteArray& esperada, qint64 fin) {
+            QTest::newRow(nombre) << corta << trozos << esperada << fin;
+        };
+        const QByteArray r = kN;
         const QByteArray error = EnlaceImpresora::RespuestaError();
-        QTest::newRow("una pieza") << true << Trozos{{120, r}} << r << qint64(120);
-        // ETX and checksum split: complete when the 4th character arrives.
         const qsizetype etx = r.indexOf(ETX);
-        QTest::newRow("etx y checksum partidos") << true
-                                                 << Trozos{{50, r.left(etx)},
-                                                           {80, r.mid(etx, 3)},
-                                                           {90, r.mid(etx + 3, 1)},
-                                                           {700, r.mid(etx + 4)}}
-                                                 << r << qint64(700);
-        QTest::newRow("basura antes del STX")
-            << false << Trozos{{40, "\x12\x12xx#" + r}} << r << qint64(40);
-        QTest::newRow("sobra tras el checksum")
-            << false << Trozos{{40, r + "ZZZZ"}} << r << qint64(40);
-        QTest::newRow("silencio corto") << true << Trozos{} << error << qint64(5000);
-        QTest::newRow("silencio largo") << false << Trozos{} << error << qint64(50000);
+        fila("una pieza", true, {{120, r}}, r, 120);
+        // ETX and checksum split: complete when the 4th character arrives.
+        fila("etx y checksum partidos", true,
+             {{50, r.left(etx)},
+              {80, r.mid(etx, 3)},
+              {90, r.mid(etx + 3, 1)},
+              {700, r.mid(etx + 4)}},
+             r, 700);
+        fila("sobra tras el checksum", false, {{40, r + "ZZZZ"}}, r, 40);
+        fila("silencio corto", true, {}, error, 5000);
+        fila("silencio largo", false, {}, error, 50000);
         // Fewer than 4 bytes are never read, so a lone DC2 extends nothing.
-        QTest::newRow("dc2 solo no se lee")
-            << true << Trozos{{1000, dc2(1)}, {6000, r}} << error << qint64(5000);
+        fila("dc2 solo no se lee", true, {{1000, dc2(1)}, {6000, r}}, error, 5000);
         // A piece with DC2 moves even a short deadline 50 s past its arrival.
-        QTest::newRow("dc2 extiende espera corta")
-            << true << Trozos{{4000, dc2(4)}, {53000, r}} << r << qint64(53000);
-        QTest::newRow("dc2 extiende solo 50 s")
-            << true << Trozos{{4000, dc2(4)}, {54500, r}} << error << qint64(54000);
-        QTest::newRow("cada dc2 vuelve a extender")
-            << false << Trozos{{30000, dc2(4)}, {70000, dc2(5)}, {119000, r}} << r
-            << qint64(119000);
-        QTest::newRow("sin etx") << true << Trozos{{100, r.left(etx)}} << error << qint64(5000);
-        QTest::newRow("etx sin checksum completo")
-            << true << Trozos{{100, r.left(etx + 3)}} << error << qint64(5000);
+        fila("dc2 extiende espera corta", true, {{4000, dc2(4)}, {53000, r}}, r, 53000);
+        fila("dc2 extiende solo 50 s", true, {{4000, dc2(4)}, {54500, r}}, error, 54000);
+        fila("cada dc2 vuelve a extender", false, {{30000, dc2(4)}, {70000, dc2(5)}, {119000, r}},
+             r, 119000);
+        fila("sin etx", true, {{100, r.left(etx)}}, error, 5000);
+        fila("etx sin checksum completo", true, {{100, r.left(etx + 3)}}, error, 5000);
         // Without an STX there is no reply; it must not pass as a good one.
-        QTest::newRow("sin stx") << true << Trozos{{100, r.mid(1)}} << error << qint64(100);
+        fila("sin stx", true, {{100, r.mid(1)}}, error, 100);
     }
     void lectura()
     {
@@ -72,126 +78,98 @@ class TstEnlace : public QObject
         QFETCH(Trozos, trozos);
         QFETCH(QByteArray, esperada);
         QFETCH(qint64, fin);
+        Banco b;
+        b.puerto.Programar(trozos);
+        b.enlace.EsperaCorta = corta;
+        b.Enviar(QByteArray("8") + FS + "N");
 
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
-        puerto.Programar(trozos);
-        enlace.Comando = QByteArray("8") + FS + "N";
-        enlace.EsperaCorta = corta;
-        enlace.EnviarComando();
-
-        QCOMPARE(enlace.Respuesta, esperada);
-        QCOMPARE(reloj.AhoraMs(), fin);
+        QCOMPARE(b.enlace.Respuesta, esperada);
+        QCOMPARE(b.reloj.AhoraMs(), fin);
         // Framed command without checksum; the port opened and closed once.
-        QCOMPARE(enlace.Comando, QByteArray(1, STX) + ' ' + "8" + FS + "N" + ETX);
-        QCOMPARE(puerto.Escrito(), enlace.Comando + "00C7");
-        QCOMPARE(puerto.Aperturas(), 1);
-        QCOMPARE(puerto.Cierres(), 1);
+        QCOMPARE(b.enlace.Comando, QByteArray(1, STX) + ' ' + "8" + FS + "N" + ETX);
+        QCOMPARE(b.puerto.Escrito(), b.enlace.Comando + "00C7");
+        QCOMPARE(b.puerto.Aperturas(), 1);
+        QCOMPARE(b.puerto.Cierres(), 1);
     }
 
     void restosDescartados()
     {
         // Bytes waiting before the frame goes out are thrown away.
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
-        puerto.PonerRestos(QByteArray(1, STX) + "viejo" + ETX + "0000");
-        puerto.Programar({{30, respuestaN()}});
-        enlace.Comando = "K";
-        enlace.EnviarComando();
-        QCOMPARE(enlace.Respuesta, respuestaN());
+        Banco b;
+        b.puerto.PonerRestos(QByteArray(1, STX) + "viejo" + ETX + "0000");
+        b.puerto.Programar({{30, kN}});
+        b.Enviar();
+        QCOMPARE(b.enlace.Respuesta, kN);
     }
 
     void secuenciaAvanza()
     {
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
-        enlace.tiempos.esperaLargaMs = 10;
-        for (int i = 0; i < 40; ++i) {
-            enlace.Comando = "K";
-            enlace.EnviarComando(); // silent: the sequence advances all the same
-        }
-        QCOMPARE(enlace.Secuencia, qint16(32)); // 32..70 is 39 values, the 40th is 32
-        QCOMPARE(puerto.Aperturas(), 40);
-        QCOMPARE(puerto.Cierres(), 40);
+        Banco b;
+        b.enlace.tiempos.esperaLargaMs = 10;
+        for (int i = 0; i < 40; ++i)
+            b.Enviar();                           // silent: the sequence advances all the same
+        QCOMPARE(b.enlace.Secuencia, qint16(32)); // 32..70 is 39 values, the 40th is 32
+        QCOMPARE(b.puerto.Aperturas(), 40);
+        QCOMPARE(b.puerto.Cierres(), 40);
     }
 
-    void puertoQueNoAbre_data()
+    // The operator hears of a port that does not open, or of a printer that
+    // does not answer, only during the first activation.
+    void aviso_data()
     {
+        QTest::addColumn<bool>("abre");
+        QTest::addColumn<bool>("responde");
         QTest::addColumn<bool>("primera");
-        QTest::newRow("en marcha") << false;
-        QTest::newRow("primera activacion") << true;
+        QTest::addColumn<bool>("aviso");
+        QTest::newRow("muda, en marcha") << true << false << false << false;
+        QTest::newRow("muda, primera activacion") << true << false << true << true;
+        QTest::newRow("responde, primera activacion") << true << true << true << false;
+        QTest::newRow("no abre, en marcha") << false << false << false << false;
+        QTest::newRow("no abre, primera activacion") << false << false << true << true;
     }
-    void puertoQueNoAbre()
+    void aviso()
     {
+        QFETCH(bool, abre);
+        QFETCH(bool, responde);
         QFETCH(bool, primera);
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        puerto.FallarApertura("No such file or directory");
-        EnlaceImpresora enlace(puerto, reloj);
+        QFETCH(bool, aviso);
+        Banco b;
+        if (!abre)
+            b.puerto.FallarApertura("No such file or directory");
+        if (responde)
+            b.puerto.Programar({{10, kN}});
         QStringList avisos;
-        enlace.AvisoOperador = [&](const QString& t) { avisos << t; };
-        enlace.PrimeraActivacion = primera;
-        enlace.Comando = "K";
-        enlace.EnviarComando();
-        QCOMPARE(enlace.Respuesta, EnlaceImpresora::RespuestaError());
-        QCOMPARE(reloj.AhoraMs(), qint64(0)); // at once, no 50 s wait
-        QCOMPARE(avisos, primera ? QStringList{"Error de Comunicación"} : QStringList{});
-    }
-
-    void avisoSoloEnPrimeraActivacion()
-    {
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
-        int avisos = 0;
-        enlace.AvisoOperador = [&](const QString&) { ++avisos; };
-        enlace.Comando = "K";
-        enlace.EnviarComando();
-        QCOMPARE(avisos, 0);
-        enlace.PrimeraActivacion = true;
-        enlace.EnviarComando();
-        QCOMPARE(avisos, 1);
-        puerto.Programar({{10, respuestaN()}});
-        enlace.EnviarComando();
-        QCOMPARE(avisos, 1);
+        b.enlace.AvisoOperador = [&](const QString& t) { avisos << t; };
+        b.enlace.PrimeraActivacion = primera;
+        b.Enviar();
+        QCOMPARE(b.enlace.Respuesta, responde ? kN : EnlaceImpresora::RespuestaError());
+        QCOMPARE(avisos, aviso ? QStringList{"Error de Comunicación"} : QStringList{});
+        if (!abre)
+            QCOMPARE(b.reloj.AhoraMs(), qint64(0)); // at once, no 50 s wait
     }
 
     void cancelarCortaLaEspera()
     {
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
+        Banco b;
         std::atomic<bool> cancelar{true};
-        enlace.cancelar = &cancelar;
-        enlace.Comando = "K";
-        enlace.EnviarComando();
-        QCOMPARE(enlace.Respuesta, EnlaceImpresora::RespuestaError());
-        QVERIFY(reloj.AhoraMs() <= 100);
-        enlace.DelayMili(500);
-        QVERIFY(reloj.AhoraMs() <= 100);
+        b.enlace.cancelar = &cancelar;
+        b.Enviar();
+        QCOMPARE(b.enlace.Respuesta, EnlaceImpresora::RespuestaError());
+        QVERIFY(b.reloj.AhoraMs() <= 100);
+        b.enlace.DelayMili(500);
+        QVERIFY(b.reloj.AhoraMs() <= 100);
     }
 
-    void delayMili_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<qint64>("ms");
-        QTest::newRow("un segundo") << 100 << qint64(1000);
-        QTest::newRow("medio") << 50 << qint64(500);
-        QTest::newRow("cincuenta ms") << 5 << qint64(50);
-        QTest::newRow("cero") << 0 << qint64(0);
-    }
     void delayMili()
     {
-        QFETCH(int, n);
-        QFETCH(qint64, ms);
-        RelojFalso reloj;
-        PuertoFalso puerto(reloj);
-        EnlaceImpresora enlace(puerto, reloj);
-        enlace.DelayMili(n);
-        QCOMPARE(reloj.AhoraMs(), ms);
+        // Hundredths of a second.
+        Banco b;
+        b.enlace.DelayMili(100);
+        QCOMPARE(b.reloj.AhoraMs(), qint64(1000));
+        b.enlace.DelayMili(5);
+        QCOMPARE(b.reloj.AhoraMs(), qint64(1050));
+        b.enlace.DelayMili(0);
+        QCOMPARE(b.reloj.AhoraMs(), qint64(1050));
     }
 };
 
