@@ -14,13 +14,13 @@ SimuladorFiscal::Opciones SinRitmo()
 }
 } // namespace
 
-BancoVentana::BancoVentana(bool demo) : sim(SinRitmo())
+BancoVentana::BancoVentana() : sim(SinRitmo())
 {
     OpcionesTienda o;
     if (!sim.iniciar())
         return;
     o.Puerto = sim.ruta();
-    if (!tienda.Crear(dir.path(), o) || (demo && !tienda.LlenarDemo()))
+    if (!tienda.Crear(dir.path(), o))
         return;
     Arranque::Resultado inicio = Arranque::Form_Load(dir.path());
     // A silent printer is given up on within these, not after 5 and 50 s.

@@ -9,14 +9,14 @@
 #include <atomic>
 #include <memory>
 
-// An empty demo shop (or a filled one), the printer simulator (unpaced) and
-// a robot on them, with the printer waits cut short. The robot runs either
-// in its own thread, as in the program (Arrancar), or in the test's thread
-// (IniciarAqui), where each action has ended when its call returns.
+// An empty demo shop, the printer simulator (unpaced) and a robot on them,
+// with the printer waits cut short. The robot runs either in its own thread,
+// as in the program (Arrancar), or in the test's thread (IniciarAqui), where
+// each action has ended when its call returns.
 class BancoVentana
 {
   public:
-    explicit BancoVentana(bool demo = false);
+    BancoVentana();
     ~BancoVentana();
     BancoVentana(const BancoVentana&) = delete;
     BancoVentana& operator=(const BancoVentana&) = delete;

@@ -1,18 +1,24 @@
 #include "Configuracion.h"
 
 #include <QDir>
-#include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace
 {
-// Every setting on one line, so a row states the whole outcome at once.
+// Every setting on one line, so a row states the whole outcome at once. BD is
+// the server of the twelfth line, empty for the SQLite file.
 QString Resumen(const Configuracion& c)
 {
+    const ServidorBaseDatos s = c.Servidor.value_or(ServidorBaseDatos());
+    const QString bd = c.Servidor
+                           ? QStringLiteral("%1,%2,%3,%4")
+                                 .arg(s.Servidor, QString::number(s.Puerto), s.Base, s.Usuario)
+                           : QString();
     return QStringLiteral("Datos=%1|Base=%2|Impresora=%3|Puerto=%4|CodProd=%5|Serial=%6|80=%7|"
-                          "Dir=%8|Caja=%9|Entrega=%10|Medio=%11|Adic=%12")
+                          "Dir=%8|Caja=%9|Entrega=%10|Medio=%11|Adic=%12|BD=%13")
         .arg(c.RutaDatos, c.RutaBaseDatos, c.Impresora, c.Puerto)
         .arg(int(c.CodProd))
         .arg(c.Serial)
@@ -21,27 +27,24 @@ QString Resumen(const Configuracion& c)
         .arg(c.NumeroCaja)
         .arg(int(c.EntregaOrden))
         .arg(int(c.MedioPago))
-        .arg(int(c.CampoTextoAdic01));
+        .arg(int(c.CampoTextoAdic01))
+        .arg(bd);
 }
 
-const QByteArrayList kLineas = {"Datos:C:\\Tienda\\Datos\\",
-                                "Impresora:Modelo X",
-                                "Puerto:1",
-                                "COD_PROD:0",
-                                "Serial:ABC0000001",
-                                "80Columnas:-1",
-                                "Direccion:-1",
-                                "Caja:3",
-                                "EntregaOrden:0",
-                                "MedioPago:1",
-                                "CampoTextoAdic01:0"};
+// The eleven rows of a complete file.
+const QByteArrayList kLineas =
+    QByteArray("Datos:C:\\Tienda\\Datos\\|Impresora:Modelo X|Puerto:1|COD_PROD:0|Serial:ABC0000001|"
+               "80Columnas:-1|Direccion:-1|Caja:3|EntregaOrden:0|MedioPago:1|CampoTextoAdic01:0")
+        .split('|');
 
 const QString kEsperado =
     QStringLiteral("Datos=C:\\Tienda\\Datos\\|Base=C:\\Tienda\\Datos\\Base de Datos.dba|"
                    "Impresora=Modelo X|Puerto=1|CodProd=0|Serial=ABC0000001|80=1|Dir=1|Caja=3|"
-                   "Entrega=0|Medio=1|Adic=0");
+                   "Entrega=0|Medio=1|Adic=0|BD=");
+const QString kPorDefecto = QStringLiteral("Datos=|Base=|Impresora=|Puerto=COM1|CodProd=0|Serial=|"
+                                           "80=0|Dir=0|Caja=0|Entrega=0|Medio=0|Adic=0|BD=");
 
-// The expected file with line `fila` replaced (an empty QByteArray removes it).
+// The expected file with line `fila` replaced (a null QByteArray removes it).
 QByteArray Con(int fila, const QByteArray& linea, const QByteArray& fin = "\r\n")
 {
     QByteArrayList l = kLineas;
@@ -52,195 +55,162 @@ QByteArray Con(int fila, const QByteArray& linea, const QByteArray& fin = "\r\n"
     return l.join(fin) + fin;
 }
 
-// kEsperado with some fields replaced: {"Caja", "2"}, ...
-QString Esperado(const QList<QPair<QString, QString>>& cambios)
+// A summary with some fields replaced: "Caja=2|Medio=0". A misspelt field is
+// added at the end, so the row cannot pass.
+QString Esperado(const QString& cambios, const QString& base = kEsperado)
 {
-    QStringList campos = kEsperado.split(QLatin1Char('|'));
-    for (const auto& [clave, valor] : cambios)
-        for (QString& campo : campos)
-            if (campo.startsWith(clave + QLatin1Char('=')))
-                campo = clave + QLatin1Char('=') + valor;
+    QStringList campos = base.split(QLatin1Char('|'));
+    for (const QString& cambio : cambios.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        const QString clave = cambio.section(QLatin1Char('='), 0, 0) + QLatin1Char('=');
+        auto campo = std::find_if(campos.begin(), campos.end(),
+                                  [&](const QString& c) { return c.startsWith(clave); });
+        if (campo != campos.end())
+            *campo = cambio;
+        else
+            campos << cambio;
+    }
     return campos.join(QLatin1Char('|'));
 }
-
-const QString kPorDefecto = QStringLiteral("Datos=|Base=|Impresora=|Puerto=COM1|CodProd=0|Serial=|"
-                                           "80=0|Dir=0|Caja=0|Entrega=0|Medio=0|Adic=0");
 } // namespace
 
 class TstConfiguracion : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
-    void leerConfiguracion_data();
-    void leerConfiguracion();
-    void rutas_data();
-    void rutas();
-    void leerArchivo_data();
-    void leerArchivo();
-    void bytesAlAzar();
-};
+    void leerConfiguracion_data()
+    {
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<QString>("esperado");
+        QTest::newRow("archivo esperado") << Con(0, kLineas[0]) << kEsperado;
+        QTest::newRow("solo LF") << Con(0, kLineas[0], "\n") << kEsperado;
+        QTest::newRow("solo CR, sin fin final") << kLineas.join("\r") << kEsperado;
+        QTest::newRow("vacio") << QByteArray() << kPorDefecto;
+        // Rows are read by position: a blank or missing row, or a comma,
+        // shifts every later one onto the wrong key.
+        const QString datos = QStringLiteral("Datos=C:\\Tienda\\Datos\\|"
+                                             "Base=C:\\Tienda\\Datos\\Base de Datos.dba|");
+        QTest::newRow("linea en blanco al inicio") << "\r\n" + Con(0, kLineas[0]) << kPorDefecto;
+        QTest::newRow("falta la tercera linea")
+            << Con(2, QByteArray()) << Esperado(datos + "Impresora=Modelo X", kPorDefecto);
+        QTest::newRow("una coma corta el valor")
+            << Con(1, "Impresora:Modelo, X") << Esperado(datos + "Impresora=Modelo", kPorDefecto);
 
-void TstConfiguracion::leerConfiguracion_data()
-{
-    QTest::addColumn<QByteArray>("contenido");
-    QTest::addColumn<QString>("esperado");
-
-    QTest::newRow("archivo esperado") << Con(0, kLineas[0]) << kEsperado;
-    QTest::newRow("solo LF") << Con(0, kLineas[0], "\n") << kEsperado;
-    QTest::newRow("solo CR, sin fin final") << kLineas.join("\r") << kEsperado;
-    QTest::newRow("duodecima linea ignorada")
-        << Con(0, kLineas[0]) + "Datos:D:\\Otra\\\r\nCaja:9\r\n"
-        << kEsperado;
-    QTest::newRow("vacio") << QByteArray() << kPorDefecto;
-
-    // A missing row shifts every later one onto the wrong key.
-    QTest::newRow("falta la tercera linea")
-        << Con(2, QByteArray())
-        << QStringLiteral("Datos=C:\\Tienda\\Datos\\|Base=C:\\Tienda\\Datos\\Base de Datos.dba|"
-                          "Impresora=Modelo X|Puerto=COM1|CodProd=0|Serial=|80=0|Dir=0|Caja=0|"
-                          "Entrega=0|Medio=0|Adic=0");
-    QTest::newRow("una coma corta el valor y corre las filas")
-        << Con(1, "Impresora:Modelo, X")
-        << QStringLiteral("Datos=C:\\Tienda\\Datos\\|Base=C:\\Tienda\\Datos\\Base de Datos.dba|"
-                          "Impresora=Modelo|Puerto=COM1|CodProd=0|Serial=|80=0|Dir=0|Caja=0|"
-                          "Entrega=0|Medio=0|Adic=0");
-    QTest::newRow("linea en blanco al inicio corre las filas")
-        << "\r\n" + Con(0, kLineas[0])
-        << QStringLiteral("Datos=|Base=|Impresora=|Puerto=COM1|CodProd=0|Serial=|80=0|Dir=0|"
-                          "Caja=0|Entrega=0|Medio=0|Adic=0");
-
-    // "-1" rows compare the text; number rows take the leading value.
-    QTest::newRow("COD_PROD -1") << Con(3, "COD_PROD:-1") << Esperado({{"CodProd", "1"}});
-    QTest::newRow("COD_PROD 1 es falso") << Con(3, "COD_PROD:1") << kEsperado;
-    QTest::newRow("80Columnas True es falso")
-        << Con(5, "80Columnas:True") << Esperado({{"80", "0"}});
-    QTest::newRow("80Columnas -1.0 es falso")
-        << Con(5, "80Columnas:-1.0") << Esperado({{"80", "0"}});
-    QTest::newRow("Direccion con blancos") << Con(6, "Direccion:   -1  ") << kEsperado;
-    QTest::newRow("EntregaOrden 1") << Con(8, "EntregaOrden:1") << Esperado({{"Entrega", "1"}});
-    QTest::newRow("EntregaOrden -1") << Con(8, "EntregaOrden:-1") << Esperado({{"Entrega", "1"}});
-    QTest::newRow("EntregaOrden abc") << Con(8, "EntregaOrden:abc") << kEsperado;
-    QTest::newRow("MedioPago 0.0") << Con(9, "MedioPago:0.0") << Esperado({{"Medio", "0"}});
-    QTest::newRow("MedioPago 2x") << Con(9, "MedioPago: 2x") << kEsperado;
-    QTest::newRow("CampoTextoAdic01 .5")
-        << Con(10, "CampoTextoAdic01:.5") << Esperado({{"Adic", "1"}});
-
-    // The till: the nearest whole number, halves to even.
-    QTest::newRow("Caja 2.5") << Con(7, "Caja:2.5") << Esperado({{"Caja", "2"}});
-    QTest::newRow("Caja 3.5") << Con(7, "Caja:3.5") << Esperado({{"Caja", "4"}});
-    QTest::newRow("Caja 2.51") << Con(7, "Caja:2.51") << Esperado({{"Caja", "3"}});
-    QTest::newRow("Caja -2.5") << Con(7, "Caja:-2.5") << Esperado({{"Caja", "-2"}});
-    QTest::newRow("Caja 7abc") << Con(7, "Caja:7abc") << Esperado({{"Caja", "7"}});
-    QTest::newRow("Caja abc") << Con(7, "Caja:abc") << Esperado({{"Caja", "0"}});
-    QTest::newRow("Caja fuera de rango") << Con(7, "Caja:1e12") << Esperado({{"Caja", "0"}});
-
-    // The value drops the key's length from the item, wherever the key was.
-    QTest::newRow("clave dentro del elemento")
-        << Con(0, "RutaDatos:X\\")
-        << Esperado({{"Datos", "tos:X\\"}, {"Base", "tos:X\\Base de Datos.dba"}});
-    QTest::newRow("clave con otras mayusculas")
-        << Con(0, "datos:X\\") << Esperado({{"Datos", ""}, {"Base", ""}});
-    QTest::newRow("blancos iniciales del elemento")
-        << Con(4, "    Serial:  XYZ  ") << Esperado({{"Serial", "XYZ"}});
-    // Only spaces are blanks: a tab stays in the value.
-    QTest::newRow("tabulador") << Con(4, "Serial:\tXYZ ") << Esperado({{"Serial", "\tXYZ"}});
-    QTest::newRow("valor vacio deja el valor por defecto")
-        << Con(4, "Serial:   ") << Esperado({{"Serial", ""}});
-    QTest::newRow("Puerto vacio") << Con(2, "Puerto:") << Esperado({{"Puerto", "COM1"}});
-    QTest::newRow("Puerto ruta") << Con(2, "Puerto:/dev/pts/7")
-                                 << Esperado({{"Puerto", "/dev/pts/7"}});
-    QTest::newRow("Windows-1252") << Con(1, "Impresora:Compa\xf1\xed"
-                                            "a \x80")
-                                  << Esperado({{"Impresora", QStringLiteral("Compañía €")}});
-    QTest::newRow("carpeta sin separador final")
-        << Con(0, "Datos:C:\\Tienda")
-        << Esperado({{"Datos", "C:\\Tienda"}, {"Base", "C:\\TiendaBase de Datos.dba"}});
-}
-
-void TstConfiguracion::leerConfiguracion()
-{
-    QFETCH(QByteArray, contenido);
-    QFETCH(QString, esperado);
-    QCOMPARE(Resumen(Configuracion::LeerConfiguracion(contenido)), esperado);
-}
-
-void TstConfiguracion::rutas_data()
-{
-    QTest::addColumn<QString>("datos");
-    QTest::addColumn<QString>("baseDatos");
-    QTest::addColumn<QString>("marca");
-
-    QTest::newRow("barras invertidas") << "C:\\Tienda\\Datos\\"
-                                       << "C:/Tienda/Datos/Base de Datos.dba"
-                                       << "C:/Tienda/Datos/ActualizadorTalomaTerminal.inf";
-    QTest::newRow("sin separador final") << "C:\\Tienda"
-                                         << "C:/TiendaBase de Datos.dba"
-                                         << "C:/Tienda/ActualizadorTalomaTerminal.inf";
-    QTest::newRow("ruta de linux") << "/srv/tienda/datos/"
-                                   << "/srv/tienda/datos/Base de Datos.dba"
-                                   << "/srv/tienda/datos/ActualizadorTalomaTerminal.inf";
-    QTest::newRow("mezcla") << "/srv/tienda\\datos\\"
-                            << "/srv/tienda/datos/Base de Datos.dba"
-                            << "/srv/tienda/datos/ActualizadorTalomaTerminal.inf";
-}
-
-void TstConfiguracion::rutas()
-{
-    QFETCH(QString, datos);
-    QFETCH(QString, baseDatos);
-    QFETCH(QString, marca);
-    const Configuracion c =
-        Configuracion::LeerConfiguracion(QByteArray("Datos:") + datos.toLatin1() + "\r\n");
-    QCOMPARE(c.RutaDatos, datos); // shown as configured
-    QCOMPARE(c.ArchivoBaseDatos(), baseDatos);
-    QCOMPARE(c.ArchivoMarcaMantenimiento(), marca);
-}
-
-void TstConfiguracion::leerArchivo_data()
-{
-    QTest::addColumn<QString>("caso");
-    QTest::newRow("valido") << "valido";
-    QTest::newRow("falta") << "falta";
-    QTest::newRow("es una carpeta") << "carpeta";
-}
-
-void TstConfiguracion::leerArchivo()
-{
-    QFETCH(QString, caso);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString ruta = dir.filePath(QStringLiteral("Vendrix.inf"));
-    if (caso == QLatin1String("valido")) {
-        QFile f(ruta);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(Con(0, kLineas[0]));
-    } else if (caso == QLatin1String("carpeta")) {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Vendrix.inf")));
+        // One row replaced: the row, its text, the settings that change.
+        const QList<std::tuple<int, QByteArray, QString>> filas = {
+            // "-1" rows compare the text; number rows take the leading value.
+            {3, "COD_PROD:-1", "CodProd=1"},
+            {3, "COD_PROD:1", ""},
+            {5, "80Columnas:-1.0", "80=0"},
+            {6, "Direccion:   -1  ", ""},
+            {8, "EntregaOrden:1", "Entrega=1"},
+            {8, "EntregaOrden:-1", "Entrega=1"},
+            {9, "MedioPago:0.0", "Medio=0"},
+            {9, "MedioPago: 2x", ""},
+            {10, "CampoTextoAdic01:.5", "Adic=1"},
+            // The till: the nearest whole number, halves to even.
+            {7, "Caja:2.5", "Caja=2"},
+            {7, "Caja:3.5", "Caja=4"},
+            {7, "Caja:7abc", "Caja=7"},
+            {7, "Caja:1e12", "Caja=0"},
+            // The value drops the key's length from the item, wherever the key
+            // was; only spaces are blanks; a blank value keeps the default.
+            {0, "RutaDatos:X\\", "Datos=tos:X\\|Base=tos:X\\Base de Datos.dba"},
+            {0, "datos:X\\", "Datos=|Base="},
+            {4, "    Serial:  XYZ  ", "Serial=XYZ"},
+            {4, "Serial:\tXYZ ", "Serial=\tXYZ"},
+            {2, "Puerto:   ", "Puerto=COM1"},
+            {1,
+             "Impresora:Compa\xf1\xed"
+             "a \x80",
+             QStringLiteral("Impresora=Compañía €")}};
+        for (const auto& [fila, linea, cambios] : filas)
+            QTest::newRow(linea.constData()) << Con(fila, linea) << Esperado(cambios);
     }
-    const LecturaConfiguracion l = Configuracion::LeerArchivo(dir.path());
-    if (caso == QLatin1String("valido")) {
-        QVERIFY2(l.Valor.has_value(), qPrintable(l.Error));
-        QCOMPARE(Resumen(*l.Valor), kEsperado);
-    } else {
-        QVERIFY(!l.Valor.has_value());
+    void leerConfiguracion()
+    {
+        QFETCH(QByteArray, contenido);
+        QFETCH(QString, esperado);
+        QCOMPARE(Resumen(Configuracion::LeerConfiguracion(contenido)), esperado);
+    }
+
+    void servidor_data()
+    {
+        QTest::addColumn<QByteArray>("linea"); // the twelfth
+        QTest::addColumn<QString>("bd");
+        QTest::addColumn<QString>("error"); // part of the message; empty: no error
+        const QList<std::tuple<QByteArray, QString, QString>> filas = {
+            {"BaseDatos:db1,5433,tienda,rovend", "db1,5433,tienda,rovend", ""},
+            {"BaseDatos:db1,,tienda", "db1,5432,tienda,", ""},
+            {"BaseDatos: /run/postgresql , 5432 , Tienda Central , caja2 ",
+             "/run/postgresql,5432,Tienda Central,caja2", ""},
+            {"Servidor:db1,5432,tienda", "", ""}, // another key: the SQLite file
+            {"BaseDatos:,5432,tienda", "", "no indica el servidor"},
+            {"BaseDatos:db1,70000,tienda", "", "puerto inválido"},
+            {"BaseDatos:db1,+5432,tienda", "", "puerto inválido"},
+            {"BaseDatos:db1,5432", "", "no indica el nombre de la base"},
+            {"BaseDatos:db1,5432,tienda,rovend,secreta", "", "PGPASSWORD"}};
+        for (const auto& [linea, bd, error] : filas)
+            QTest::newRow(linea.constData()) << linea << bd << error;
+    }
+    void servidor()
+    {
+        QFETCH(QByteArray, linea);
+        QFETCH(QString, bd);
+        QFETCH(QString, error);
+        const Configuracion c = Configuracion::LeerConfiguracion(Con(0, kLineas[0]) + linea);
+        // The eleven rows read as always, whatever the twelfth line holds.
+        QCOMPARE(Resumen(c), Esperado(QStringLiteral("BD=") + bd));
+        QVERIFY2(error.isEmpty() ? c.ErrorServidor.isEmpty() : c.ErrorServidor.contains(error),
+                 qPrintable(c.ErrorServidor));
+    }
+
+    void rutas_data()
+    {
+        // The paths of this system: the data folder may use backslashes and
+        // lack its last separator, which only the marker's path adds.
+        QTest::addColumn<QString>("datos");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("marca");
+        QTest::newRow("barras invertidas") << "C:\\Tienda\\Datos\\"
+                                           << "C:/Tienda/Datos/"
+                                           << "C:/Tienda/Datos/";
+        QTest::newRow("sin separador final") << "C:\\Tienda"
+                                             << "C:/Tienda"
+                                             << "C:/Tienda/";
+        QTest::newRow("mezcla") << "/srv/tienda\\datos\\"
+                                << "/srv/tienda/datos/"
+                                << "/srv/tienda/datos/";
+    }
+    void rutas()
+    {
+        QFETCH(QString, datos);
+        QFETCH(QString, base);
+        QFETCH(QString, marca);
+        const Configuracion c =
+            Configuracion::LeerConfiguracion(QByteArray("Datos:") + datos.toLatin1() + "\r\n");
+        QCOMPARE(c.RutaDatos, datos); // shown as configured
+        QCOMPARE(c.ArchivoBaseDatos(), base + "Base de Datos.dba");
+        QCOMPARE(c.ArchivoMarcaMantenimiento(), marca + "ActualizadorTalomaTerminal.inf");
+    }
+
+    void leerArchivoFalla_data()
+    {
+        QTest::addColumn<bool>("carpeta");
+        QTest::newRow("falta") << false;
+        QTest::newRow("es una carpeta") << true;
+    }
+    void leerArchivoFalla()
+    {
+        // The error names the file; a readable one is read by start-up's tests.
+        QFETCH(bool, carpeta);
+        QTemporaryDir dir;
+        const QString ruta = dir.filePath(QStringLiteral("Vendrix.inf"));
+        QVERIFY(!carpeta || QDir(dir.path()).mkdir(QStringLiteral("Vendrix.inf")));
+        const LecturaConfiguracion l = Configuracion::LeerArchivo(dir.path());
+        QVERIFY(!l.Valor);
         QVERIFY2(l.Error.contains(ruta), qPrintable(l.Error));
     }
-}
-
-void TstConfiguracion::bytesAlAzar()
-{
-    // Any bytes give a configuration: no crash, Puerto never empty.
-    QRandomGenerator azar(20261205);
-    const QByteArray alfabeto = "Datos:Puerto:Caja:-1.5e9, \r\n\t\\abc\x80\xff";
-    for (int i = 0; i < 3000; ++i) {
-        QByteArray b(int(azar.bounded(200)), '\0');
-        for (char& c : b)
-            c = azar.bounded(4) == 0 ? char(azar.bounded(256))
-                                     : alfabeto.at(int(azar.bounded(alfabeto.size())));
-        const Configuracion c = Configuracion::LeerConfiguracion(b);
-        QVERIFY(!c.Puerto.isEmpty());
-    }
-}
+};
 
 QTEST_GUILESS_MAIN(TstConfiguracion)
 #include "tst_configuracion.moc"
