@@ -1,20 +1,12 @@
 // The reading of Vendrix.inf on any bytes, and what start-up derives from it:
 // the database and marker paths and the serial port.
+#include "Ayudas.h"
 #include "Configuracion.h"
 #include "NombrePuerto.h"
 
 #include <QLoggingCategory>
 
 #include <cstdlib>
-
-namespace
-{
-void Exigir(bool condicion)
-{
-    if (!condicion)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -2,6 +2,7 @@
 // random pieces at random moments, with leftovers waiting before the frame.
 // Checks what every caller relies on: the port is closed again, and the reply
 // is either the synthetic error reply or starts at an STX.
+#include "Ayudas.h"
 #include "EnlaceImpresora.h"
 #include "LectorRespuesta.h"
 #include "Leds.h"
@@ -13,21 +14,6 @@
 
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
-
-namespace
-{
-void Exigir(bool condicion)
-{
-    if (!condicion)
-        std::abort();
-}
-
-QByteArray Bytes(FuzzedDataProvider& f, size_t maximo)
-{
-    const std::string s = f.ConsumeBytesAsString(f.ConsumeIntegralInRange<size_t>(0, maximo));
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

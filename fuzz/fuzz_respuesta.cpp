@@ -1,6 +1,7 @@
 // The reply field readers and the lamps on any bytes, as a reply of a
 // printer on a noisy line may hold. The runs turn some of these fields into
 // numbers (the Z label) and into text for the lists.
+#include "Ayudas.h"
 #include "LectorRespuesta.h"
 #include "Leds.h"
 #include "Legible.h"
@@ -10,12 +11,6 @@
 
 namespace
 {
-void Exigir(bool condicion)
-{
-    if (!condicion)
-        std::abort();
-}
-
 bool Valido(ColorLed c)
 {
     return c == ColorLed::Gris || c == ColorLed::Verde || c == ColorLed::Rojo ||

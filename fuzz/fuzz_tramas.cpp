@@ -4,6 +4,7 @@
 // commands framed correctly (so the state machine sees real documents), with
 // some of them damaged. Every reply must itself be one valid frame echoing
 // the sequence byte and the command byte.
+#include "Ayudas.h"
 #include "LectorTramas.h"
 #include "Protocolo.h"
 #include "SimuladorFiscal.h"
@@ -16,18 +17,6 @@
 
 namespace
 {
-void Exigir(bool condicion)
-{
-    if (!condicion)
-        std::abort();
-}
-
-QByteArray Bytes(FuzzedDataProvider& f, size_t maximo)
-{
-    const std::string s = f.ConsumeBytesAsString(f.ConsumeIntegralInRange<size_t>(0, maximo));
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
 // A command whose fields are separated by FS, often starting with a command
 // byte the printer knows.
 QByteArray Comando(FuzzedDataProvider& f)
@@ -75,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo)
         FallasSimulador fallas;
         fallas.numeroOcupado = f.ConsumeIntegralInRange(-1, 3);
         fallas.rechazarEnesimo = f.ConsumeIntegralInRange(0, 5);
-        fallas.estado = Bytes(f, 2);
+        // As the control line "estado CC" allows: two digits.
+        fallas.estado = QByteArray::number(f.ConsumeIntegralInRange(0, 15)).rightJustified(2, '0');
         sim.ponerFallas(fallas);
     }
 

@@ -9,6 +9,7 @@ paquetes=(
   qt6-qpa-plugins libgl1-mesa-dev
   sqlite3 xvfb xauth python3 ccache
   postgresql libqt6sql6-psql
+  clang libclang-rt-14-dev
 )
 
 faltan=()

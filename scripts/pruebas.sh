@@ -24,3 +24,13 @@ done < <(bash scripts/postgres.sh iniciar)
 
 cd build
 ctest --output-on-failure -j2
+cd ..
+
+# The unit and integration tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, in build-san/ (the end-to-end tests stay on the
+# normal build). Any report fails its test. ROVEND_SANITIZADORES=0 skips it.
+if [ "${ROVEND_SANITIZADORES:-1}" != 0 ]; then
+  cmake --preset san > /dev/null
+  cmake --build --preset san
+  ctest --preset san
+fi
