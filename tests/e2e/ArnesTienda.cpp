@@ -90,6 +90,14 @@ void ArnesTienda::MatarRobot()
     SalidaRobot();
 }
 
+QString ArnesTienda::ErrorRobot() const
+{
+    return QStringLiteral("%1 (error %2, estado %3)")
+        .arg(robot_.errorString())
+        .arg(int(robot_.error()))
+        .arg(int(robot_.state()));
+}
+
 QString ArnesTienda::SalidaRobot()
 {
     salidaRobot_ += robot_.readAll();

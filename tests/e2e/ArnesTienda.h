@@ -32,6 +32,8 @@ class ArnesTienda
     int TerminarRobot(int msLimite = 30000);
     void MatarRobot(); // SIGKILL, no chance to clean up
     bool RobotVivo() const;
+    // Why the last start failed: the error and the process state.
+    QString ErrorRobot() const;
     QString SalidaRobot(); // all it printed so far (stdout and stderr)
 
     void OrdenImpresora(const QString& linea);

@@ -138,6 +138,15 @@ class Campana
         : a_(a), caidas_(caidas), azar_(semilla), semilla_(semilla)
     {
     }
+    // The harness outlives the campaign: it must not call back into it.
+    ~Campana()
+    {
+        a_.AlIntercambio({});
+        if (traza_)
+            std::fclose(traza_);
+    }
+    Campana(const Campana&) = delete;
+    Campana& operator=(const Campana&) = delete;
 
     // Runs the kills and the final drain; false and Error() when the campaign
     // itself could not go on (not when an invariant fails: see Verificar).
@@ -168,6 +177,7 @@ class Campana
     int Pendientes(Tipo t);
 
     ArnesTienda& a_;
+    QObject contexto_; // pending kills end with the campaign
     int caidas_;
     QRandomGenerator azar_;
     quint32 semilla_;
@@ -225,7 +235,10 @@ bool Campana::Arrancar()
     intercambios_ = 0;
     abiertoAqui_ = false;
     leidoRobot_ = 0;
-    return a_.ArrancarRobot();
+    if (a_.ArrancarRobot())
+        return true;
+    error_ = QStringLiteral("rovend no arrancó: ") + a_.ErrorRobot();
+    return false;
 }
 
 void Campana::AlIntercambio(const QString& texto)
@@ -321,7 +334,7 @@ void Campana::Disparar()
     armado_ = false;
     if (disparo_.demoraMs <= 0)
         return Matar();
-    QTimer::singleShot(disparo_.demoraMs, Qt::PreciseTimer, [this] { Matar(); });
+    QTimer::singleShot(disparo_.demoraMs, Qt::PreciseTimer, &contexto_, [this] { Matar(); });
 }
 
 void Campana::Matar()
@@ -522,7 +535,8 @@ bool Campana::Correr()
 {
     a_.AlIntercambio([this](const QString& l) { AlIntercambio(l); });
     QFileSystemWatcher vigia({a_.RutaPrograma()});
-    QObject::connect(&vigia, &QFileSystemWatcher::directoryChanged, [this] { AlCambiarCarpeta(); });
+    QObject::connect(&vigia, &QFileSystemWatcher::directoryChanged, &contexto_,
+                     [this] { AlCambiarCarpeta(); });
     for (int i = 0; i < caidas_; ++i) {
         const bool nota = i % 5 == 4;
         if (!Reponer(nota)) {
@@ -532,10 +546,8 @@ bool Campana::Correr()
         disparo_ = Planear(i, nota);
         muerto_ = false;
         armado_ = true;
-        if (!a_.RobotVivo() && !Arrancar()) {
-            error_ = QStringLiteral("rovend no arrancó");
+        if (!a_.RobotVivo() && !Arrancar())
             return false;
-        }
         QElapsedTimer espera;
         espera.start();
         bool agotado = false;
@@ -605,10 +617,8 @@ bool Campana::Correr()
     }
 
     // The last restart: everything printed or explained.
-    if (!Arrancar()) {
-        error_ = QStringLiteral("rovend no arrancó");
+    if (!Arrancar())
         return false;
-    }
     muerto_ = false;
     QElapsedTimer espera;
     espera.start();
