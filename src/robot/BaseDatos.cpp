@@ -369,22 +369,21 @@ std::optional<qlonglong> BaseDatos::CambiosTotales()
 
 Actualizacion BaseDatos::Ejecutar(const QString& sql, const QVariantList& valores, Conteo conteo)
 {
-    Actualizacion r;
-    ConReconexion([&] {
-        r = EjecutarUnaVez(sql, valores, conteo, false);
-        return r.Ok;
-    });
-    if (!r.Ok)
-        r.Error = error_;
-    return r;
+    return Escribir(sql, valores, conteo, false);
 }
 
 Actualizacion BaseDatos::ActualizarFila(const QString& sql, const QVariantList& valores,
                                         Conteo conteo)
 {
+    return Escribir(sql, valores, conteo, true);
+}
+
+Actualizacion BaseDatos::Escribir(const QString& sql, const QVariantList& valores, Conteo conteo,
+                                  bool unaFila)
+{
     Actualizacion r;
     ConReconexion([&] {
-        r = EjecutarUnaVez(sql, valores, conteo, true);
+        r = EjecutarUnaVez(sql, valores, conteo, unaFila);
         return r.Ok;
     });
     if (!r.Ok)

@@ -122,6 +122,9 @@ class BaseDatos
     std::optional<QList<QSqlRecord>> ConsultarUnaVez(const QString& sql,
                                                      const QVariantList& valores);
     std::optional<QList<Pendiente>> PendientesUnaVez(const QString& sql, int caja);
+    // Ejecutar and ActualizarFila: the statement, reconnecting once if needed.
+    Actualizacion Escribir(const QString& sql, const QVariantList& valores, Conteo conteo,
+                           bool unaFila);
     Actualizacion EjecutarUnaVez(const QString& sql, const QVariantList& valores, Conteo conteo,
                                  bool unaFila);
     // Runs one attempt; on a server connection found lost, reconnects and
