@@ -51,7 +51,7 @@ std::optional<QString> FechaFactura(const QVariant& v)
     if (tipo == QMetaType::QDate || tipo == QMetaType::QDateTime) {
         fecha = v.toDate();
     } else {
-        const QString t = Texto::Recortado(v.toString());
+        const QString t = Texto::Recortado(Conversiones::TextoDeBase(v.toString()));
         if (t.isEmpty())
             return QString();
         fecha = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
@@ -93,13 +93,13 @@ ArmadoNotaCredito::Resultado ArmadoNotaCredito::Armar(const Ajustes& a, qlonglon
     const QVariant nombreGuardado = nota.value(QStringLiteral("NombreCliente"));
     if (nombreGuardado.isNull())
         return Falla(QStringLiteral("NombreCliente"), deNota, true);
-    const QString nombre = Texto::Recortado(nombreGuardado.toString());
+    const QString nombre = Texto::Recortado(Conversiones::TextoDeBase(nombreGuardado.toString()));
     const QVariant rif = nota.value(QStringLiteral("Rif"));
     if (rif.isNull())
         return Falla(QStringLiteral("Rif"), deNota, true);
     const QVariant facturaGuardada = nota.value(QStringLiteral("factura"));
     const QString factura =
-        facturaGuardada.isNull() ? QString() : Texto::Recortado(facturaGuardada.toString());
+        facturaGuardada.isNull() ? QString() : Texto::Recortado(Conversiones::TextoDeBase(facturaGuardada.toString()));
     const std::optional<QString> fecha = FechaFactura(nota.value(QStringLiteral("FechaVenta")));
     if (!fecha)
         return Falla(QStringLiteral("FechaVenta"), deNota, false);
@@ -122,13 +122,13 @@ ArmadoNotaCredito::Resultado ArmadoNotaCredito::Armar(const Ajustes& a, qlonglon
     const QVariant direccionGuardada = nota.value(QStringLiteral("Dirección"));
     if (direccionGuardada.isNull())
         return Falla(QStringLiteral("Dirección"), deNota, true);
-    const QString direccion = Conversiones::LimpioCadena(direccionGuardada.toString());
+    const QString direccion = Conversiones::LimpioCadena(Conversiones::TextoDeBase(direccionGuardada.toString()));
 
     Comandos c;
     c.Apertura = ComandosFiscales::Armar(
         '@', {CodigoPagina::ABytes(Conversiones::LimpioCadena(Texto::Izquierda(nombre, 38))),
               CodigoPagina::ABytes(
-                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(rif.toString())), 13)),
+                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(Conversiones::TextoDeBase(rif.toString()))), 13)),
               CodigoPagina::ABytes(factura), CodigoPagina::ABytes(a.Serial),
               CodigoPagina::ABytes(*fecha), "1200", "D", kDel});
 
@@ -136,7 +136,7 @@ ArmadoNotaCredito::Resultado ArmadoNotaCredito::Armar(const Ajustes& a, qlonglon
     // again in full on up to two text lines.
     if (nombre.size() > 38) {
         c.Nombre << LineaTexto(Conversiones::LimpioCadena(
-            Texto::Recortado(Texto::Izquierda(nombreGuardado.toString(), 39))));
+            Texto::Recortado(Texto::Izquierda(Conversiones::TextoDeBase(nombreGuardado.toString()), 39))));
         if (nombre.size() > 39)
             c.Nombre << LineaTexto(Conversiones::LimpioCadena(Texto::Medio(nombre, 40, 39)));
     }
@@ -177,12 +177,12 @@ ArmadoNotaCredito::Resultado ArmadoNotaCredito::Armar(const Ajustes& a, qlonglon
         const QVariant nombreProducto = linea.value(QStringLiteral("Nombre"));
         QString descripcion;
         if (a.CodProd) {
-            descripcion = Texto::Recortado(linea.value(QStringLiteral("COD_PROD")).toString()) +
-                          QLatin1Char(' ') + Texto::Recortado(nombreProducto.toString());
+            descripcion = Texto::Recortado(Conversiones::TextoDeBase(linea.value(QStringLiteral("COD_PROD")).toString())) +
+                          QLatin1Char(' ') + Texto::Recortado(Conversiones::TextoDeBase(nombreProducto.toString()));
         } else {
             if (nombreProducto.isNull())
                 return Falla(QStringLiteral("Nombre"), donde, true);
-            descripcion = Texto::Recortado(nombreProducto.toString());
+            descripcion = Texto::Recortado(Conversiones::TextoDeBase(nombreProducto.toString()));
         }
         // Cut to the width: a credit note prints no continuation lines.
         descripcion = Conversiones::LimpioCadena(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ContextoImpresion.h"
+#include "CorridaDocumento.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,39 +29,16 @@ class ImpresionNotaCredito
     qlonglong UltimoCodigoNota = 0;
 
   private:
-    // Sends a bare command and does the logging step.
-    void Enviar(const QByteArray& comando);
-    QString RutaMarca() const;
-    // The marker's code: 0 when the file is missing, nullopt when it exists
-    // but cannot be read.
-    std::optional<qlonglong> LeerMarca() const;
-    bool EscribirMarca(qlonglong codigo);
-    // The pending note is the marker's: its closing went out before a crash
-    // or a failed number. True when the run may go on polling.
-    bool Recuperar();
-    // The closing "E", the number wait and the write-back; false after the
-    // failure path. `marcaAnterior` goes back to the marker if the printer
-    // refuses the closing.
-    bool CerrarYAnotar(qlonglong marcaAnterior);
-    // "8" FS "T" reports a fiscal document in progress.
-    bool DocumentoAbierto();
-    // L(4) and L(5) from the last "8" FS "N".
-    void MostrarEstado();
-    // Repeats "8" FS "N" while the printer is still numbering a document.
-    // False when the bound ran out first.
-    bool EsperarNumero(bool mostrar);
-    // Message, robot stopped; the note stays pending.
+    // The failure path: message (with the stage, or of its own), robot stopped.
     void Fallar(const QString& detalle = QString());
-    // The same with a message of its own (no stage).
     void Detener(const QString& texto);
-    QString NotaCerrada() const;
+    // A part of the shared run ended badly: its message, and a note left
+    // open on the printer may go again once the operator cancels it.
+    void Terminar(const CorridaDocumento::Fin& fin);
 
     ContextoImpresion& ctx_;
+    CorridaDocumento* corrida_ = nullptr;
     qlonglong codigo_ = 0;
     QString TextoDescuento;
     int AnchoNota = 39;
-    // What the run was doing, named in its failure message.
-    double Etapa = 0;
-    // The printer's last credit-note number before this run's closing.
-    QString notaAntes_;
 };

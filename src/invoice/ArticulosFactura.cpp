@@ -1,10 +1,10 @@
 #include "ArticulosFactura.h"
 
+#include "ArmadoFactura.h"
 #include "CampoVenta.h"
 #include "CodigoPagina.h"
 #include "ComandosFiscales.h"
 #include "Conversiones.h"
-#include "CorridaFactura.h"
 #include "Protocolo.h"
 #include "Texto.h"
 
@@ -33,63 +33,65 @@ QByteArray Articulo(const QString& descripcion, const QString& cantidad, const Q
 }
 } // namespace
 
-ArticulosFactura::ArticulosFactura(CorridaFactura& corrida, const DatosEncabezado& datos)
-    : corrida_(corrida), datos_(datos)
+ArticulosFactura::ArticulosFactura(ArmadoFactura& armado, const DatosEncabezado& datos)
+    : corrida_(armado), datos_(datos)
 {
     ancho_ = datos.variante == VarianteInstalacion::Vehiculos ? kAnchoVehiculos
-             : corrida.Contexto().config.Columnas80           ? kAncho80
+             : armado.Contexto().config.Columnas80           ? kAncho80
                                                               : kAncho40;
 }
 
-bool ArticulosFactura::ImprimirArticulos(qlonglong venta)
+bool ArticulosFactura::ArmarArticulos(qlonglong venta)
 {
     const auto lineas = corrida_.Contexto().tienda.LineasVenta(venta);
-    if (!lineas)
+    if (!lineas) {
+        corrida_.FallaBase(QStringLiteral("no se pudieron leer sus líneas (") +
+                           corrida_.Contexto().tienda.UltimoError() + QLatin1Char(')'));
         return false;
-    reintentos_ = 0;
+    }
     bool continuo = false; // the last item printed continuation lines
     for (const QSqlRecord& linea : *lineas)
-        if (!ImprimirArticulo(linea, continuo))
+        if (!ArmarArticulo(linea, continuo))
             return false;
     if (continuo)
         Separador();
 
     corrida_.PonerEtapa(5);
-    corrida_.Enviar(ComandosFiscales::Armar('E', {"A"}));
+    corrida_.Agregar(ComandosFiscales::Armar('E', {"A"}));
     return true;
 }
 
-bool ArticulosFactura::ImprimirArticulo(const QSqlRecord& linea, bool& continuo)
+bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
 {
-    QString descripcion;
-    for (;;) {
-        const std::optional<double> cantidad = Cantidad(linea);
-        if (!cantidad)
-            return false;
-        corrida_.PonerEtapa(4);
-        const std::optional<QString> texto = Descripcion(linea);
-        const std::optional<double> precio = CampoVenta::Numero(linea, QStringLiteral("Precio"));
-        if (!texto || !precio)
-            return false;
-        descripcion = *texto;
-        // An exempt flag left Null counts as exempt.
-        const bool exento =
-            CampoVenta::Logico(linea, QStringLiteral("ExcentoImpuesto")).value_or(true);
-        const QString campoCantidad = Conversiones::CampoCantidad(*cantidad);
-        const QString campoPrecio = Conversiones::CampoPrecio(*precio);
-        const QString campoTasa = Conversiones::CampoTasa(datos_.tasa, exento);
-        if (campoCantidad.isEmpty() || campoPrecio.isEmpty() || campoTasa.isEmpty())
-            return false;
-        corrida_.Enviar(
-            Articulo(Conversiones::LimpioCadena(Recortado(Texto::Izquierda(descripcion, ancho_))),
-                     campoCantidad, campoPrecio, campoTasa));
-        // A refused item is sent again while the invoice's re-sends last,
-        // then left out; the printer closes the invoice with the rest.
-        if (!corrida_.Rechazado() || reintentos_ >= kReintentosMaximos)
-            break;
-        ++reintentos_;
-    }
-    continuo = Continuaciones(descripcion);
+    const std::optional<double> cantidad = Cantidad(linea);
+    corrida_.PonerEtapa(4);
+    const std::optional<QString> descripcion = Descripcion(linea);
+    const std::optional<double> precio = CampoVenta::Numero(linea, QStringLiteral("Precio"));
+    if (!precio)
+        corrida_.Falta(QStringLiteral("Precio"));
+    if (!cantidad || !descripcion || !precio)
+        return false;
+    // An exempt flag left Null counts as exempt.
+    const bool exento = CampoVenta::Logico(linea, QStringLiteral("ExcentoImpuesto")).value_or(true);
+    const QString campoCantidad = Conversiones::CampoCantidad(*cantidad);
+    const QString campoPrecio = Conversiones::CampoPrecio(*precio);
+    const QString campoTasa = Conversiones::CampoTasa(datos_.tasa, exento);
+    if (campoCantidad.isEmpty())
+        corrida_.Falta(corrida_.Contexto().ajustesTienda.ModoCantidad >= 2
+                           ? QStringLiteral("CantDec")
+                           : QStringLiteral("Cantidad"));
+    if (campoPrecio.isEmpty())
+        corrida_.Falta(QStringLiteral("Precio"));
+    if (campoTasa.isEmpty())
+        corrida_.Falta(QStringLiteral("PorcentImpuesto"));
+    if (campoCantidad.isEmpty() || campoPrecio.isEmpty() || campoTasa.isEmpty())
+        return false;
+    // The printer's own refusal of an item is answered by sending it again.
+    corrida_.Agregar(
+        Articulo(Conversiones::LimpioCadena(Recortado(Texto::Izquierda(*descripcion, ancho_))),
+                 campoCantidad, campoPrecio, campoTasa),
+        true);
+    continuo = Continuaciones(*descripcion);
     return true;
 }
 
@@ -98,22 +100,26 @@ std::optional<double> ArticulosFactura::Cantidad(const QSqlRecord& linea) const
     // Mode 0 reads "Cantidad" as mode 1 does: a fiscal item of no quantity is wrong.
     const int modo = corrida_.Contexto().ajustesTienda.ModoCantidad;
     const bool decimal = modo == 2 || modo == 3;
-    return CampoVenta::Numero(linea,
-                              decimal ? QStringLiteral("CantDec") : QStringLiteral("Cantidad"));
+    const QString campo = decimal ? QStringLiteral("CantDec") : QStringLiteral("Cantidad");
+    const std::optional<double> cantidad = CampoVenta::Numero(linea, campo);
+    if (!cantidad)
+        corrida_.Falta(campo);
+    return cantidad;
 }
 
 std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) const
 {
     const auto nombreCampo = CampoVenta::Texto(linea, QStringLiteral("Nombre"));
-    if (!nombreCampo)
+    if (!nombreCampo) {
+        corrida_.Falta(QStringLiteral("Nombre"));
         return std::nullopt;
+    }
     const QString nombre = Recortado(*nombreCampo);
     QString base = nombre;
     if (corrida_.Contexto().config.CodProd) {
-        const auto codigo = CampoVenta::Texto(linea, QStringLiteral("COD_PROD"));
-        if (!codigo)
-            return std::nullopt;
-        base = Recortado(*codigo) + QLatin1Char(' ') + nombre;
+        // Only glued before the name: a Null code reads as empty.
+        base = Recortado(CampoVenta::TextoOpcional(linea, QStringLiteral("COD_PROD"))) +
+               QLatin1Char(' ') + nombre;
     }
     const auto especificacion = CampoVenta::Texto(linea, QStringLiteral("Especificación"));
 
@@ -151,10 +157,10 @@ bool ArticulosFactura::Continuaciones(const QString& descripcion)
 void ArticulosFactura::Separador()
 {
     const QString cero = Conversiones::Cifras(0);
-    corrida_.Enviar(Articulo(QStringLiteral("-------"), cero, cero, QStringLiteral("0000")));
+    corrida_.Agregar(Articulo(QStringLiteral("-------"), cero, cero, QStringLiteral("0000")));
 }
 
-void ArticulosFactura::ImprimirLineasFinales()
+void ArticulosFactura::ArmarLineasFinales()
 {
     const bool vehiculos = datos_.variante == VarianteInstalacion::Vehiculos;
     const bool direccion = corrida_.Contexto().config.Direccion && !vehiculos;

@@ -1,5 +1,7 @@
 #include "CampoVenta.h"
 
+#include "Conversiones.h"
+
 #include <QVariant>
 
 std::optional<QString> CampoVenta::Texto(const QSqlRecord& registro, const QString& campo)
@@ -7,7 +9,7 @@ std::optional<QString> CampoVenta::Texto(const QSqlRecord& registro, const QStri
     const QVariant v = registro.value(campo);
     if (v.isNull())
         return std::nullopt;
-    return v.toString();
+    return Conversiones::TextoDeBase(v.toString());
 }
 
 QString CampoVenta::TextoOpcional(const QSqlRecord& registro, const QString& campo)

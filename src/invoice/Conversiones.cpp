@@ -71,6 +71,24 @@ QString Conversiones::LimpioCadena(const QString& cadenita)
     return Texto::Recortado(r);
 }
 
+QString Conversiones::TextoDeBase(const QString& texto)
+{
+    const QString t = texto.normalized(QString::NormalizationForm_C);
+    QString r;
+    r.reserve(t.size());
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c.isSurrogate()) {
+            if (c.isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate())
+                ++i;
+            r.append(QChar(QChar::ReplacementCharacter));
+        } else {
+            r.append(c);
+        }
+    }
+    return r;
+}
+
 QString Conversiones::Cifras(double monto)
 {
     if (!std::isfinite(monto))

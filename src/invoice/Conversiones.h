@@ -14,6 +14,11 @@ class Conversiones
     // Accented Spanish letters made plain, every character outside codes
     // 33..125 of Windows-1252 (or outside that page) blanked, spaces trimmed.
     static QString LimpioCadena(const QString& cadenita);
+    // A text from the database as the printer fields count it: one unit a
+    // character. Accents stored apart are joined to their letter and a
+    // character beyond 16 bits (an emoji) becomes one U+FFFD, which
+    // LimpioCadena prints as one blank; so every cut counts alike.
+    static QString TextoDeBase(const QString& texto);
 
     // The amount's digits in hundredths, no sign, no separator: 0 -> "000",
     // 0.05 -> "05", 1234.5 -> "123450", -12.5 -> "1250". Ties at two decimals

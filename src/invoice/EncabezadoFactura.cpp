@@ -1,10 +1,10 @@
 #include "EncabezadoFactura.h"
 
+#include "ArmadoFactura.h"
 #include "CampoVenta.h"
 #include "CodigoPagina.h"
 #include "ComandosFiscales.h"
 #include "Conversiones.h"
-#include "CorridaFactura.h"
 #include "Protocolo.h"
 #include "Texto.h"
 
@@ -28,7 +28,7 @@ QString Recortado(const QString& s)
 }
 } // namespace
 
-EncabezadoFactura::EncabezadoFactura(CorridaFactura& corrida) : corrida_(corrida) {}
+EncabezadoFactura::EncabezadoFactura(ArmadoFactura& armado) : corrida_(armado) {}
 
 VarianteInstalacion EncabezadoFactura::Variante(const QString& registro)
 {
@@ -55,7 +55,7 @@ QString EncabezadoFactura::TextoMedioPago(const QVariant& codigo)
     return QString::fromUtf8(kTextos[int(n)]);
 }
 
-std::optional<DatosEncabezado> EncabezadoFactura::Imprimir(const QSqlRecord& venta)
+std::optional<DatosEncabezado> EncabezadoFactura::Armar(const QSqlRecord& venta)
 {
     ContextoImpresion& ctx = corrida_.Contexto();
     datos_ = DatosEncabezado();
@@ -76,8 +76,7 @@ std::optional<DatosEncabezado> EncabezadoFactura::Imprimir(const QSqlRecord& ven
     datos_.textoMedioPago = TextoMedioPago(venta.value(QStringLiteral("MedioPago")));
 
     corrida_.PonerEtapa(2.8);
-    if (!LineasOpcionales(venta, orden))
-        return std::nullopt;
+    LineasOpcionales(venta, orden);
 
     corrida_.PonerEtapa(2.9);
     if (vehiculos_)
@@ -92,26 +91,31 @@ bool EncabezadoFactura::AbrirFactura(const QSqlRecord& venta)
     corrida_.PonerEtapa(2);
     const auto nombre = CampoVenta::Texto(venta, QStringLiteral("NombreCliente"));
     const auto rif = CampoVenta::Texto(venta, QStringLiteral("Rif"));
+    if (!nombre)
+        corrida_.Falta(QStringLiteral("NombreCliente"));
+    if (!rif)
+        corrida_.Falta(QStringLiteral("Rif"));
     if (!nombre || !rif)
         return false;
     const QByteArray del(1, Protocolo::DEL);
-    corrida_.EnviarSolo(ComandosFiscales::Armar(
+    corrida_.Apertura(ComandosFiscales::Armar(
         '@', {CodigoPagina::ABytes(
                   Conversiones::LimpioCadena(Texto::Izquierda(Recortado(*nombre), kAnchoNombre))),
               CodigoPagina::ABytes(
                   Texto::Izquierda(Recortado(Conversiones::LimpioRif(*rif)), kAnchoRif)),
               del, del, del, del, del, del}));
-    corrida_.PonerEtapa(2.1);
-    corrida_.Registrar();
+    // The printer's answer to it is checked at stage 2.2, when it is sent.
     corrida_.PonerEtapa(2.2);
-    return !corrida_.Rechazado();
+    return true;
 }
 
 bool EncabezadoFactura::LeerValores(const QSqlRecord& venta)
 {
     const auto tasa = CampoVenta::Numero(venta, QStringLiteral("PorcentImpuesto"));
-    if (!tasa)
+    if (!tasa || Conversiones::CampoTasa(*tasa, false).isEmpty()) {
+        corrida_.Falta(QStringLiteral("PorcentImpuesto"));
         return false;
+    }
     datos_.tasa = *tasa;
     datos_.telefono =
         CampoVenta::Texto(venta, QStringLiteral("Teléfono")).value_or(QStringLiteral(" "));
@@ -119,6 +123,10 @@ bool EncabezadoFactura::LeerValores(const QSqlRecord& venta)
     corrida_.PonerEtapa(2.3);
     const auto direccion = CampoVenta::Texto(venta, QStringLiteral("Dirección"));
     const auto formaPago = CampoVenta::Texto(venta, QStringLiteral("NombreFormaPago"));
+    if (!direccion)
+        corrida_.Falta(QStringLiteral("Dirección"));
+    if (!formaPago)
+        corrida_.Falta(QStringLiteral("NombreFormaPago"));
     if (!direccion || !formaPago)
         return false;
     datos_.direccion = Recortado(*direccion);
@@ -133,8 +141,10 @@ bool EncabezadoFactura::LeerValores(const QSqlRecord& venta)
         datos_.direccion += QStringLiteral(" Cond:") + datos_.formaPago;
     }
     const auto plantilla = CampoVenta::Logico(venta, QStringLiteral("PlantillaAuxiliar"));
-    if (!plantilla)
+    if (!plantilla) {
+        corrida_.Falta(QStringLiteral("PlantillaAuxiliar"));
         return false;
+    }
     datos_.plantillaAuxiliar = *plantilla;
     return true;
 }
@@ -167,7 +177,7 @@ QString EncabezadoFactura::TextoOrden(const QSqlRecord& venta) const
     return orden;
 }
 
-bool EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString& orden)
+void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString& orden)
 {
     Configuracion& config = corrida_.Contexto().config;
     const bool clienteVendedor = datos_.variante == VarianteInstalacion::ClienteVendedor;
@@ -178,16 +188,15 @@ bool EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
     }
 
     if (clienteVendedor && lineasEncabezado_ < kLineasMaximas) {
-        const auto cliente = CampoVenta::Texto(venta, QStringLiteral("COD_CLI"));
-        const auto vendedor = CampoVenta::Texto(venta, QStringLiteral("NombreVendedor"));
-        if (!cliente || !vendedor)
-            return false;
+        // Both are only glued into the line: a Null one reads as empty.
+        const QString cliente = CampoVenta::TextoOpcional(venta, QStringLiteral("COD_CLI"));
+        const QString vendedor = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreVendedor"));
         ++lineasEncabezado_;
-        const QString p = QStringLiteral("Cli: ") + *cliente + QStringLiteral(" Vend: ");
+        const QString p = QStringLiteral("Cli: ") + cliente + QStringLiteral(" Vend: ");
         // A customer code too long for the line leaves no room for the salesman.
         const QString linea = p.size() > kAnchoLinea
                                   ? Texto::Izquierda(p, kAnchoLinea)
-                                  : p + Texto::Izquierda(*vendedor, kAnchoLinea - p.size());
+                                  : p + Texto::Izquierda(vendedor, kAnchoLinea - p.size());
         corrida_.LineaTexto(Recortado(linea));
     }
 
@@ -200,7 +209,6 @@ bool EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
             corrida_.LineaTexto(Recortado(Texto::Izquierda(libre, kAnchoLinea)));
         }
     }
-    return true;
 }
 
 void EncabezadoFactura::LineasVehiculo(const QSqlRecord& venta)

@@ -6,17 +6,17 @@
 #include <QVariant>
 #include <optional>
 
-class CorridaFactura;
+class ArmadoFactura;
 
-// Opens the fiscal invoice with the customer's name and RIF, prints the
-// optional header lines and collects what the items need.
+// The command that opens the fiscal invoice with the customer's name and
+// RIF, the optional header lines, and what the items need.
 class EncabezadoFactura
 {
   public:
-    explicit EncabezadoFactura(CorridaFactura& corrida);
+    explicit EncabezadoFactura(ArmadoFactura& armado);
 
-    // nullopt: the run must give up at the stage the run shows.
-    std::optional<DatosEncabezado> Imprimir(const QSqlRecord& venta);
+    // nullopt: a field cannot be printed (the builder names it).
+    std::optional<DatosEncabezado> Armar(const QSqlRecord& venta);
 
     static VarianteInstalacion Variante(const QString& registro);
     // The words for a payment-means code; empty for any other value.
@@ -27,10 +27,10 @@ class EncabezadoFactura
     bool LeerValores(const QSqlRecord& venta);
     void LineasNombre(const QSqlRecord& venta);
     QString TextoOrden(const QSqlRecord& venta) const;
-    bool LineasOpcionales(const QSqlRecord& venta, const QString& orden);
+    void LineasOpcionales(const QSqlRecord& venta, const QString& orden);
     void LineasVehiculo(const QSqlRecord& venta);
 
-    CorridaFactura& corrida_;
+    ArmadoFactura& corrida_;
     DatosEncabezado datos_;
     bool vehiculos_ = false;
     int lineasEncabezado_ = 0; // optional lines under the opening, three at most

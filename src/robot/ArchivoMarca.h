@@ -3,25 +3,45 @@
 #include <QString>
 #include <optional>
 
-// A one-line marker file holding the Código of the document whose closing
-// command went out last (Log.log). Written so that a crash or power loss at
-// any moment leaves the old or the new content, never an empty or half file.
+// A small marker file beside the program (Log.log for invoices, LogNota.log
+// for credit notes). Its first line is the Código of the document whose
+// closing command went out last, as a blank and the exact digits (" 4711");
+// "0" names no document. The lines after it say what the printer showed
+// then, so that a recovery marks a document printed only on the printer's
+// evidence. Written so that a crash or power loss at any moment leaves the
+// old or the new content, never an empty or half file.
 class ArchivoMarca
 {
 public:
+    struct Marca {
+        // The document; none for a marker that names nothing ("0", empty).
+        std::optional<qlonglong> Codigo;
+        // The printer's last number of the document's kind before its closing.
+        QString Antes;
+        // The number the printer gave it, kept while the write-back failed.
+        QString Numero;
+        // The daily period the document belongs to, kept with Numero.
+        std::optional<qlonglong> NumeroZ;
+
+        bool operator==(const Marca&) const = default;
+    };
+
     explicit ArchivoMarca(const QString& ruta);
 
     QString Ruta() const { return ruta_; }
     bool Existe() const;
-    // The leading numeric value of the first item; nullopt when the file
-    // cannot be opened or read.
-    std::optional<qlonglong> Leer() const;
+    // A missing file names no document; nullopt when the file exists but
+    // cannot be read.
+    std::optional<Marca> Leer() const;
     // Temporary file, flushed to disk, renamed over the old one, folder synced.
-    bool Escribir(qlonglong codigo, QString* error = nullptr);
+    bool Escribir(const Marca& marca, QString* error = nullptr);
     // Makes sure the file exists: creates it with "0" only when it is missing.
     // A file that exists but cannot be read is never overwritten: false and a
     // reason in *error.
     bool Verificar(QString* error = nullptr);
+
+    static QByteArray Contenido(const Marca& marca);
+    static Marca Interpretar(const QByteArray& contenido);
 
 private:
     bool EscribirTexto(const QByteArray& contenido, QString* error);

@@ -101,6 +101,11 @@ ArchivoMarca Marca(BancoImpresion& banco)
 {
     return ArchivoMarca(QDir(banco.tienda.RutaPrograma()).filePath("Log.log"));
 }
+// The code the marker names, 0 for none.
+qlonglong CodigoMarca(BancoImpresion& banco)
+{
+    return Marca(banco).Leer().value_or(ArchivoMarca::Marca()).Codigo.value_or(0);
+}
 
 // The run again, as after the operator's "Iniciar".
 void Correr(BancoImpresion& banco)
@@ -145,7 +150,7 @@ void VerificarImpresa(BancoImpresion& banco, qlonglong codigo)
     QVERIFY(banco.FacturasPendientes().isEmpty());
     QVERIFY(banco.timer);
     QCOMPARE(banco.pantalla.Etiqueta(4), "00000042");
-    QCOMPARE(Marca(banco).Leer(), codigo);
+    QCOMPARE(CodigoMarca(banco), codigo);
 }
 
 // After the closing, the number field (characters 48-55) of every "8" FS "N"
@@ -200,43 +205,77 @@ class TstImpresionFactura : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
-    // The marker names the first pending invoice and the printer is idle:
-    // it was closed, so it is marked printed and never printed again; when
-    // the shop refuses the mark the robot stops instead of starting over.
+    // The marker names the first pending invoice and the printer holds no
+    // document: it is marked printed only on the printer's evidence (its
+    // number moved past the one before the closing), with that number when
+    // it is the next one or when the marker kept it; otherwise it was never
+    // printed and goes again. A shop that refuses the mark stops the robot.
     void Recuperacion_data()
     {
-        QTest::addColumn<bool>("bloqueada");
-        QTest::newRow("marked printed") << false;
-        QTest::newRow("update fails") << true;
+        QTest::addColumn<QString>("antes");     // the marker's number before the closing
+        QTest::addColumn<QString>("guardado");  // the number the marker kept, if any
+        QTest::addColumn<int>("impresora");     // the printer's last invoice now
+        QTest::addColumn<bool>("bloqueada");    // the shop refuses every update
+        QTest::addColumn<QString>("factura");   // "Factura" after the run; "-": pending
+        QTest::addColumn<QString>("aviso");     // start of the message, if any
+        QTest::newRow("next number") << "00000041" << "" << 42 << false << "00000042" << "";
+        QTest::newRow("later numbers") << "00000040" << "" << 42 << false << "" << "";
+        QTest::newRow("kept number") << "00000041" << "00000042" << 42 << false << "00000042" << "";
+        QTest::newRow("not numbered") << "00000041" << "" << 41 << false << "-" << "";
+        QTest::newRow("old marker") << "" << "" << 42 << false << "-"
+                                    << "Log.log nombra la factura %1, pero no guarda";
+        QTest::newRow("update fails") << "00000040" << "" << 42 << true << "-"
+                                      << "La factura %1 ya se cerró";
     }
     void Recuperacion()
     {
+        QFETCH(QString, antes);
+        QFETCH(QString, guardado);
+        QFETCH(int, impresora);
         QFETCH(bool, bloqueada);
+        QFETCH(QString, factura);
+        QFETCH(QString, aviso);
         BancoImpresion banco;
         const qlonglong codigo = Preparar(banco);
-        QVERIFY(codigo > 0 && Marca(banco).Escribir(codigo));
-        banco.pantalla.PonerEtiqueta(5, "0041");
+        QVERIFY(codigo > 0);
+        banco.sim->ponerContadores({impresora, 0, 0, 7});
+        ArchivoMarca::Marca marca{codigo, antes, guardado};
+        if (!guardado.isEmpty())
+            marca.NumeroZ = 8;
+        QVERIFY(Marca(banco).Escribir(marca));
         if (bloqueada)
             QVERIFY(banco.tienda.Ejecutar({"CREATE TRIGGER Bloqueo BEFORE UPDATE ON Ventas "
                                            "BEGIN SELECT RAISE(ABORT, 'bloqueada'); END"}));
         Correr(banco);
-        QVERIFY(banco.sim->documentos().isEmpty());
-        QCOMPARE(banco.enviados, Bytes({kT, kN})); // never started over
+        QVERIFY(banco.sim->documentos().isEmpty()); // nothing printed by the recovery
         const QSqlRecord venta = Leer(banco, codigo);
-        QVERIFY(venta.value("Factura").isNull());
-        QCOMPARE(banco.timer, !bloqueada);
-        QCOMPARE(banco.detenciones, bloqueada ? 1 : 0);
-        QCOMPARE(banco.FacturasPendientes().size(), bloqueada ? 1 : 0);
-        if (bloqueada) {
+        QCOMPARE(banco.detenciones, aviso.isEmpty() ? 0 : 1);
+        QCOMPARE(banco.timer, aviso.isEmpty());
+        if (!aviso.isEmpty()) {
             QCOMPARE(banco.pantalla.Mensajes().size(), 1);
-            QVERIFY(banco.pantalla.Mensajes()[0].startsWith(
-                QStringLiteral("La factura %1 ya se cerró").arg(codigo)));
-        } else {
-            QCOMPARE(venta.value("Impresa").toInt(), -1);
-            QCOMPARE(venta.value("Imprimir").toInt(), 0);
-            QCOMPARE(venta.value("MáquinaFiscal").toInt(), 0);
-            QCOMPARE(venta.value("NúmeroZ").toInt(), 42);
+            QVERIFY2(banco.pantalla.Mensajes()[0].startsWith(aviso.arg(codigo)),
+                     qPrintable(banco.pantalla.Mensajes()[0]));
         }
+        if (factura == "-") {
+            QCOMPARE(banco.FacturasPendientes().size(), 1);
+            QVERIFY(venta.value("Factura").isNull());
+            if (aviso.isEmpty()) { // never printed: it goes now, once
+                QCOMPARE(CodigoMarca(banco), 0);
+                Correr(banco);
+                QCOMPARE(Facturas(banco).size(), 1);
+                QCOMPARE(Leer(banco, codigo).value("Factura").toString(),
+                         QString("%1").arg(impresora + 1, 8, 10, QChar('0')));
+            }
+            return;
+        }
+        QCOMPARE(banco.FacturasPendientes().size(), 0);
+        QCOMPARE(venta.value("Impresa").toInt(), -1);
+        QCOMPARE(venta.value("Imprimir").toInt(), 0);
+        QCOMPARE(venta.value("NúmeroZ").toInt(), 8);
+        QCOMPARE(venta.value("Factura").toString(), factura);
+        QCOMPARE(venta.value("Control").toString(), factura);
+        // Without the number the mark says the printer closed it unseen.
+        QCOMPARE(venta.value("MáquinaFiscal").toInt() == 0, factura.isEmpty());
     }
 
     // A pending code without its sale: nothing printed, no stop, tried again.
@@ -265,18 +304,28 @@ class TstImpresionFactura : public QObject
                              const QString& aviso = {}, bool cerrada = false, int facturas = 0) {
             QTest::newRow(nombre) << p << etapa << aviso << cerrada << facturas;
         };
-        const QString seCerro = "La factura %1 se cerró en la impresora; quedará marcada como "
-                                "impresa cuando el robot se inicie de nuevo.";
-        fila("printer busy before", OcupadaDeAntes, " 0");
+        const QString seCerro =
+            "La factura %1 se cerró en la impresora, pero no se pudo leer su número; al iniciar "
+            "el robot de nuevo se consultará la impresora y quedará marcada como impresa con el "
+            "número que ella muestre.";
+        const auto nulo = [](const char* campo) {
+            return QStringLiteral("La factura %1 no se imprimió: el campo \"") + campo +
+                   QStringLiteral("\" está vacío (Null) o no se puede imprimir. No se abrió nada "
+                                  "en la impresora.");
+        };
+        fila("printer busy before", OcupadaDeAntes, " 0",
+             "La impresora sigue ocupada con un documento después de .3 segundos.");
         fila("opening refused", EnSimulador("rechazar @ 1"), " 2.2");
-        fila("null name", EnVenta(&VentaDemo::NombreCliente, {}), " 2");
-        fila("null rate", EnVenta(&VentaDemo::PorcentImpuesto, {}), " 2.2");
-        fila("null address", EnVenta(&VentaDemo::Direccion, {}), " 2.3");
-        fila("null template flag", EnVenta(&VentaDemo::PlantillaAuxiliar, {}), " 2.4");
-        fila("null salesman", EnVenta(&VentaDemo::NombreVendedor, {}) + ConRegistro("EOC0015112"),
-             " 2.8");
-        fila("null price", EnLinea(&LineaDemo::Precio, {}), " 4");
-        fila("null product name", EnLinea(&LineaDemo::Nombre, {}), " 4");
+        // Every field is read before the opening: nothing is left open.
+        fila("null name", EnVenta(&VentaDemo::NombreCliente, {}), " 2", nulo("NombreCliente"));
+        fila("null rate", EnVenta(&VentaDemo::PorcentImpuesto, {}), " 2.2",
+             nulo("PorcentImpuesto"));
+        fila("null address", EnVenta(&VentaDemo::Direccion, {}), " 2.3", nulo("Dirección"));
+        fila("null template flag", EnVenta(&VentaDemo::PlantillaAuxiliar, {}), " 2.4",
+             nulo("PlantillaAuxiliar"));
+        fila("null price", EnLinea(&LineaDemo::Precio, {}), " 4", nulo("Precio"));
+        fila("price too large", EnLinea(&LineaDemo::Precio, 1e15), " 4", nulo("Precio"));
+        fila("null product name", EnLinea(&LineaDemo::Nombre, {}), " 4", nulo("Nombre"));
         // "E" FS "A" and the closing "E" share their command byte.
         fila("closing refused", EnSimulador("rechazar E 2"), " 8",
              "La impresora rechazó el cierre de la factura %1; puede haber quedado abierta en la "
@@ -287,14 +336,15 @@ class TstImpresionFactura : public QObject
             EnSimulador("numero-ocupado -1") +
                 [](VentaDemo&, BancoImpresion& b) { b.enlace->tiempos.esperaNumeroMs = 300; },
             " 9", seCerro, true, 1);
-        // A quote, SQL text, an error: only digits are ever written.
-        fila("number not digits", NumeroIlegible, " 10", seCerro, true, 1);
+        // A quote, SQL text, an error: the damaged replies are asked again,
+        // never read as a number.
+        fila("number not digits", NumeroIlegible, " 9", seCerro, true, 1);
         fila(
             "closing lost", [](VentaDemo&, BancoImpresion& b) { b.puerto->PerderPrimerCierre(); },
             " 10",
-            "La impresora no confirmó el cierre de la factura %1: su último número de factura "
-            "no cambió. Al iniciar el robot de nuevo se consultará la impresora: si la factura "
-            "sigue abierta se cerrará, y si no, quedará marcada como impresa.",
+            "La impresora no confirmó el cierre de la factura %1: su último número no cambió. Al "
+            "iniciar el robot de nuevo se consultará la impresora: si sigue abierta se cerrará, "
+            "y si no, se imprimirá de nuevo.",
             true);
     }
     void Fallas()
@@ -306,7 +356,7 @@ class TstImpresionFactura : public QObject
         QFETCH(int, facturas);
         BancoImpresion banco;
         const qlonglong codigo = Preparar(banco, preparar);
-        QVERIFY(codigo > 0 && Marca(banco).Escribir(77));
+        QVERIFY(codigo > 0 && Marca(banco).Escribir({77}));
         const qsizetype antes = Facturas(banco).size();
         Correr(banco);
         const QChar cr(13);
@@ -324,7 +374,11 @@ class TstImpresionFactura : public QObject
         QVERIFY(Leer(banco, codigo).value("Factura").isNull());
         QVERIFY(Leer(banco, codigo).value("Control").isNull());
         QCOMPARE(banco.FacturasPendientes().size(), 1);
-        QCOMPARE(Marca(banco).Leer(), cerrada ? codigo : 77);
+        QCOMPARE(CodigoMarca(banco), cerrada ? codigo : 77);
+        // A field that cannot be printed stops before the opening.
+        const bool abrio = std::any_of(banco.enviados.cbegin(), banco.enviados.cend(),
+                                       [](const QByteArray& c) { return c.startsWith('@'); });
+        QCOMPARE(abrio, !aviso.contains("No se abrió nada"));
     }
 
     void Documento_data()
@@ -482,7 +536,7 @@ class TstImpresionFactura : public QObject
         BancoImpresion banco;
         std::optional<qlonglong> marcaAlCerrar;
         const qlonglong codigo = Imprimir(banco, [&](VentaDemo&, BancoImpresion& b) {
-            b.puerto->PerderPrimerCierre([&] { marcaAlCerrar = Marca(banco).Leer(); });
+            b.puerto->PerderPrimerCierre([&] { marcaAlCerrar = CodigoMarca(banco); });
         });
         QCOMPARE(marcaAlCerrar, codigo); // on disk before the closing went out
         QCOMPARE(banco.pantalla.Mensajes().size(), 1);
@@ -493,7 +547,7 @@ class TstImpresionFactura : public QObject
         banco.enviados.clear();
         Correr(banco);
         if (aviso.isEmpty()) {
-            QCOMPARE(banco.enviados, Bytes({kT, kN, "E", kN}));
+            QCOMPARE(banco.enviados, Bytes({kT, "E", kN}));
         } else {
             QCOMPARE(banco.pantalla.Mensajes().size(), 2);
             QVERIFY2(banco.pantalla.Mensajes()[1].contains(aviso),
@@ -502,7 +556,7 @@ class TstImpresionFactura : public QObject
             QVERIFY(Leer(banco, codigo).value("Control").isNull());
             QVERIFY(Facturas(banco).isEmpty());
             // Still open: the marker no longer claims a closing.
-            QCOMPARE(Marca(banco).Leer(), anulada ? 0 : codigo);
+            QCOMPARE(CodigoMarca(banco), anulada ? 0 : codigo);
             QVERIFY(banco.sim->control("normal").ok);
             Correr(banco);
             if (anulada) {
@@ -545,7 +599,7 @@ class TstImpresionFactura : public QObject
         QCOMPARE(banco.detenciones, 1);
         QCOMPARE(banco.pantalla.Titulo("Command3"), "Iniciar");
         QVERIFY(Leer(banco, codigo).value("Control").isNull());
-        QCOMPARE(Marca(banco).Leer(), 0);
+        QCOMPARE(CodigoMarca(banco), 0);
 
         banco.comandos->Resetear();
         Correr(banco);
