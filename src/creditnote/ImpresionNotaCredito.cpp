@@ -70,8 +70,11 @@ void ImpresionNotaCredito::ImprimirNotaCredito()
     UltimoCodigoNota = codigo_;
     ctx_.enlace.EsperaCorta = false;
 
-    if (const auto fin = corrida.EsperarImpresora(); !fin.Ok)
+    if (const auto fin = corrida.EsperarImpresora(); !fin.Ok) {
+        // Nothing of the note reached the printer: it may go once it answers.
+        UltimoCodigoNota = 0;
         return Terminar(fin);
+    }
 
     const auto nota = ctx_.tienda.NotaCredito(codigo_);
     if (!nota) {
@@ -119,6 +122,7 @@ void ImpresionNotaCredito::ImprimirNotaCredito()
 
         const std::optional<bool> abierto = corrida.DocumentoAbierto();
         if (!abierto) {
+            UltimoCodigoNota = 0;
             Fallar(QStringLiteral("La impresora no respondió a la consulta de su estado; no se "
                                   "imprimió nada."));
             return;

@@ -14,6 +14,8 @@ bool BancoImpresion::Crear(const OpcionesTienda& opciones)
 {
     SimuladorFiscal::Opciones o;
     o.ritmo = false;
+    // A link the simulator removes while "switched off".
+    o.enlace = dir_.filePath(QStringLiteral("impresora"));
     sim = std::make_unique<SimuladorEnHilo>(o);
     if (!sim->iniciar()) {
         error_ = sim->error();

@@ -32,12 +32,20 @@ class BancoImpresion : public ControlRobot
         explicit Linea(const QString& ruta) : real_(ruta) {}
         std::function<bool(const QByteArray&)> AlEscribir;
         std::function<void(QByteArray&)> AlLeer;
+        // Called before each opening of the port, while the link's Comando
+        // already holds the frame about to go out.
+        std::function<void()> AntesDeAbrir;
         // Loses the first closing "E", after `antes` ran: the robot dying
         // right after it wrote the marker.
         void PerderPrimerCierre(std::function<void()> antes = {});
 
         QString Nombre() const override { return real_.Nombre(); }
-        bool Abrir() override { return real_.Abrir(); }
+        bool Abrir() override
+        {
+            if (AntesDeAbrir)
+                AntesDeAbrir();
+            return real_.Abrir();
+        }
         QString Error() const override;
         bool Escribir(const QByteArray& datos, int ms) override;
         void Descartar() override { real_.Descartar(); }

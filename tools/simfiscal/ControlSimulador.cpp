@@ -76,6 +76,13 @@ QStringList ControlSimulador::Ayuda()
         QStringLiteral("rechazar-enesimo n       refuse the n-th command from now"),
         QStringLiteral("perder CMD [k]           the next k frames holding exactly CMD (\"E\") "
                        "are lost: not done, not answered"),
+        QStringLiteral("perder-respuesta n|CMD [k] the n-th frame from now (or the next k "
+                       "frames holding exactly CMD) is done, its reply lost"),
+        QStringLiteral("corromper suma|campo [k] the next k replies (-1 always) with a wrong "
+                       "checksum, or with \"9e99\" before the ETX"),
+        QStringLiteral("sin-etx n                the next reply is STX and n bytes, no ETX"),
+        QStringLiteral("ocupado-siempre on|off   DC2 for ever instead of each reply"),
+        QStringLiteral("apagar on|off            switched off: the port's link is removed"),
         QStringLiteral("basura n                 n garbage bytes before each reply"),
         QStringLiteral("ocupado k [ms]           k DC2 busy bytes before each reply, ms apart"),
         QStringLiteral("demora ms                time taken by each command"),
@@ -123,6 +130,32 @@ ControlSimulador::Resultado ControlSimulador::Aplicar(SimuladorFiscal& s, const 
             f.perder.remove(a1.toLatin1());
         else
             f.perder[a1.toLatin1()] = *k;
+    } else if (orden == QLatin1String("perder-respuesta")) {
+        const auto n = Entero(a1, 0, 1'000'000);
+        const auto k = a2.isEmpty() ? std::optional<int>(1) : Entero(a2, 0, 1'000'000);
+        if (a1.isEmpty() || !k)
+            return Mal(QStringLiteral("perder-respuesta n|CMD [veces]"));
+        if (n)
+            f.perderRespuestaEnesima = *n;
+        else if (*k == 0)
+            f.perderRespuesta.remove(a1.toLatin1());
+        else
+            f.perderRespuesta[a1.toLatin1()] = *k;
+    } else if (orden == QLatin1String("corromper")) {
+        const auto k = a2.isEmpty() ? std::optional<int>(1) : Entero(a2, -1, 1'000'000);
+        if (!k || (a1 != QLatin1String("suma") && a1 != QLatin1String("campo")))
+            return Mal(QStringLiteral("corromper suma|campo [veces]"));
+        (a1 == QLatin1String("suma") ? f.corromperSuma : f.corromperCampo) = *k;
+    } else if (orden == QLatin1String("sin-etx")) {
+        const auto n = Entero(a1, 0, 100'000'000);
+        if (!n)
+            return Mal(QStringLiteral("sin-etx n"));
+        f.sinEtx = *n;
+    } else if (orden == QLatin1String("ocupado-siempre") || orden == QLatin1String("apagar")) {
+        const auto v = a1.isEmpty() ? std::optional<bool>(true) : SiNo(a1);
+        if (!v)
+            return Mal(orden + QStringLiteral(" on|off"));
+        (orden == QLatin1String("apagar") ? f.apagada : f.ocupadoSiempre) = *v;
     } else if (orden == QLatin1String("rechazar-enesimo")) {
         const auto n = Entero(a1, 0, 1'000'000);
         if (!n)

@@ -20,4 +20,12 @@ struct FallasSimulador {
     int trozosPausaMs = 20;          // ... with these pauses between them
     int numeroOcupado = 0;           // "8" FS "N" queries with a busy number after a closing
     QByteArray estado;               // state code forced into "8" FS "T"; empty: none
+    // Faults of the line and of the power:
+    int perderRespuestaEnesima = 0;     // the n-th frame from now is done, its reply lost
+    QMap<QByteArray, int> perderRespuesta; // whole command -> times it is done unanswered
+    int corromperSuma = 0;     // the next k replies carry a wrong checksum
+    int corromperCampo = 0;    // ... the field before the ETX reads "9e99" (checksum right)
+    int sinEtx = 0;            // the next reply is this many bytes without an ETX
+    bool ocupadoSiempre = false; // DC2 for ever instead of each reply
+    bool apagada = false;      // switched off: the link to the port is gone
 };

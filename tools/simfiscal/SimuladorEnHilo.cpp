@@ -46,7 +46,7 @@ bool SimuladorEnHilo::iniciar()
     hilo_.start();
     // Opened on its own thread so that its notifier and timers live there.
     const bool ok = enHilo([this] { return sim_->abrir(); });
-    ruta_ = ok ? enHilo([this] { return sim_->ruta(); }) : QString();
+    ruta_ = ok ? enHilo([this] { return sim_->rutaPuerto(); }) : QString();
     error_ = ok ? QString() : enHilo([this] { return sim_->error(); });
     return ok;
 }

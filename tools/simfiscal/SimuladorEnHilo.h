@@ -16,7 +16,7 @@
 //
 //     SimuladorEnHilo sim;            // options as for SimuladorFiscal
 //     QVERIFY(sim.iniciar());
-//     robot.puerto = sim.ruta();      // the pseudo-terminal's slave path
+//     robot.puerto = sim.ruta();      // the terminal (or its link, when set)
 //     ... sim.documentos(), sim.contadores(), sim.control("rechazar B 1")
 class SimuladorEnHilo
 {

@@ -3,6 +3,7 @@
 #include "Protocolo.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QSaveFile>
@@ -117,11 +118,29 @@ bool SimuladorFiscal::abrir()
     notificador_ = new QSocketNotifier(maestro_, QSocketNotifier::Read, this);
     connect(notificador_, &QSocketNotifier::activated, this, &SimuladorFiscal::leer);
     qCInfo(lcSimulador) << "impresora simulada en" << ruta_;
+    if (!opciones_.enlace.isEmpty() && !ponerEnlace(true)) {
+        error_ = QStringLiteral("no se pudo crear el enlace ") + opciones_.enlace;
+        cerrar();
+        return false;
+    }
     return true;
+}
+
+bool SimuladorFiscal::ponerEnlace(bool presente)
+{
+    const QString& enlace = opciones_.enlace;
+    if (enlace.isEmpty())
+        return true;
+    // Replace or remove only a link, never a real file.
+    if (QFileInfo(enlace).isSymLink())
+        QFile::remove(enlace);
+    return !presente || QFile::link(ruta_, enlace);
 }
 
 void SimuladorFiscal::cerrar()
 {
+    if (maestro_ >= 0)
+        ponerEnlace(false);
     escritor_->stop();
     reanudar_->stop();
     delete notificador_;
@@ -146,6 +165,8 @@ FallasSimulador SimuladorFiscal::fallas() const
 
 void SimuladorFiscal::ponerFallas(const FallasSimulador& f)
 {
+    if (f.apagada != fallas_.apagada && maestro_ >= 0)
+        ponerEnlace(!f.apagada);
     fallas_ = f;
     maquina_.limpiarFallas();
     maquina_.rechazarEnesimo(f.rechazarEnesimo);
@@ -224,7 +245,16 @@ std::optional<QByteArray> SimuladorFiscal::atender(const LectorTramas::Trama& t)
     if (ultimaSecuencia_ == t.secuencia && ultimoComando_ == t.comando) {
         ++estadisticas_.retransmisiones;
         ++estadisticas_.respuestas;
-        return ultimaRespuesta_;
+        return Estropear(ultimaRespuesta_);
+    }
+    // Done by the printer, but its answer is lost on the line.
+    bool sinRespuesta = false;
+    if (fallas_.perderRespuestaEnesima > 0)
+        sinRespuesta = --fallas_.perderRespuestaEnesima == 0;
+    if (const auto p = fallas_.perderRespuesta.find(t.comando); p != fallas_.perderRespuesta.end()) {
+        sinRespuesta = true;
+        if (--p.value() <= 0)
+            fallas_.perderRespuesta.erase(p);
     }
     MaquinaFiscal::Resultado r = maquina_.ejecutar(t.comando, ahora());
     if (r.impreso) {
@@ -241,12 +271,40 @@ std::optional<QByteArray> SimuladorFiscal::atender(const LectorTramas::Trama& t)
     ultimaSecuencia_ = t.secuencia;
     ultimoComando_ = t.comando;
     ultimaRespuesta_ = LectorTramas::Enmarcar(t.secuencia, r.Contenido());
+    if (sinRespuesta)
+        return std::nullopt;
     ++estadisticas_.respuestas;
-    return ultimaRespuesta_;
+    return Estropear(ultimaRespuesta_);
+}
+
+QByteArray SimuladorFiscal::Estropear(const QByteArray& respuesta)
+{
+    QByteArray r = respuesta;
+    const qsizetype etx = r.lastIndexOf(Protocolo::ETX);
+    if (fallas_.corromperCampo != 0 && etx >= 5) {
+        if (fallas_.corromperCampo > 0)
+            --fallas_.corromperCampo;
+        r.replace(etx - 4, 4, "9e99");
+        r.replace(etx + 1, 4, LectorTramas::DigitosControl(LectorTramas::SumaControl(r.left(etx + 1))));
+    }
+    if (fallas_.corromperSuma != 0 && etx >= 0 && r.size() == etx + 5) {
+        if (fallas_.corromperSuma > 0)
+            --fallas_.corromperSuma;
+        r[etx + 4] = r.at(etx + 4) == '0' ? '1' : '0';
+    }
+    if (fallas_.sinEtx > 0) {
+        // The start of a reply, then bytes that never end it.
+        r = QByteArray(1, Protocolo::STX) + QByteArray(fallas_.sinEtx, 'x');
+        fallas_.sinEtx = 0;
+    }
+    return r;
 }
 
 void SimuladorFiscal::programar(const LectorTramas::Trama& t, const QByteArray& respuesta)
 {
+    // A new frame ends an endless busy signal.
+    while (!salida_.empty() && salida_.back().repetir && salida_.back().enviados == 0)
+        salida_.pop_back();
     const qint64 linea = t.bruta.size() * kByteNs;
     // A frame exists for the printer only once its last byte could have
     // crossed the line. Without pacing the answer still waits that long: the
@@ -264,6 +322,12 @@ void SimuladorFiscal::programar(const LectorTramas::Trama& t, const QByteArray& 
         primera = false;
         salida_.push_back(s);
     };
+    if (fallas_.ocupadoSiempre) {
+        agregar(QByteArray(1, Protocolo::DC2), pausaOcupado);
+        salida_.back().repetir = true;
+        escribir();
+        return;
+    }
     for (int i = 0; i < fallas_.ocupado; ++i)
         agregar(QByteArray(1, Protocolo::DC2), pausaOcupado);
 
@@ -314,6 +378,14 @@ void SimuladorFiscal::escribir()
         }
         if (s.enviados == s.bytes.size()) {
             finLineaNs_ = ritmo_ ? s.inicioNs + s.bytes.size() * kByteNs : ahora;
+            if (s.repetir && fallas_.ocupadoSiempre && salida_.size() == 1) {
+                // Busy again after the pause, until a frame or "normal" comes.
+                s.inicioNs = -1;
+                s.enviados = 0;
+                s.pausaNs = qint64(qMax(1, fallas_.ocupadoPausaMs)) * 1'000'000;
+                s.noAntesNs = 0;
+                continue;
+            }
             salida_.pop_front();
             continue;
         }

@@ -33,6 +33,7 @@ class SimuladorFiscal : public QObject
         QString rollo;
         QString diario;
         QString estadoArchivo; // counters survive a restart when set
+        QString enlace;        // a symbolic link to the terminal, removed while switched off
         QDateTime fecha;       // frozen clock; invalid: the system clock
     };
 
@@ -51,6 +52,8 @@ class SimuladorFiscal : public QObject
     bool abrir();
     void cerrar();
     QString ruta() const { return ruta_; }
+    // Where the robot should open the printer: the link when there is one.
+    QString rutaPuerto() const { return opciones_.enlace.isEmpty() ? ruta_ : opciones_.enlace; }
     QString error() const { return error_; }
 
     FallasSimulador fallas() const;
@@ -85,6 +88,7 @@ class SimuladorFiscal : public QObject
         qint64 pausaNs = 0;   // silence on the line before it
         qint64 inicioNs = -1;
         qsizetype enviados = 0;
+        bool repetir = false; // a busy byte sent again and again (always busy)
     };
 
     void leer();
@@ -92,6 +96,9 @@ class SimuladorFiscal : public QObject
     void procesar(const LectorTramas::Trama& t);
     void programar(const LectorTramas::Trama& t, const QByteArray& respuesta);
     void cargarEstado();
+    // The reply as the line delivers it, with the faults of the line.
+    QByteArray Estropear(const QByteArray& respuesta);
+    bool ponerEnlace(bool presente);
 
     Opciones opciones_;
     bool ritmo_ = true;

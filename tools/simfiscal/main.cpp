@@ -110,6 +110,7 @@ int main(int argc, char** argv)
     o.rollo = p.value(rollo);
     o.diario = p.value(diario);
     o.estadoArchivo = p.value(estadoArchivo);
+    o.enlace = p.value(enlace);
     SimuladorFiscal sim(o);
 
     QStringList controles;
@@ -145,17 +146,6 @@ int main(int argc, char** argv)
         Linea(stderr, QStringLiteral("simfiscal: no se pudo abrir la terminal: ") + sim.error());
         return 1;
     }
-    const QString rutaEnlace = p.value(enlace);
-    if (!rutaEnlace.isEmpty()) {
-        // Replace only a stale link of ours, never a real file.
-        if (QFileInfo(rutaEnlace).isSymLink())
-            QFile::remove(rutaEnlace);
-        if (!QFile::link(sim.ruta(), rutaEnlace)) {
-            Linea(stderr, QStringLiteral("simfiscal: no se pudo crear el enlace ") + rutaEnlace);
-            return 1;
-        }
-    }
-
     // Printed last: whoever reads this line may use the link at once.
     Linea(stdout, sim.ruta());
 
@@ -164,8 +154,6 @@ int main(int argc, char** argv)
         Linea(stderr, QStringLiteral("simfiscal: sin manejo de senales"));
     const int rc = app.exec();
 
-    if (!rutaEnlace.isEmpty() && QFileInfo(rutaEnlace).isSymLink())
-        QFile::remove(rutaEnlace);
     sim.guardarEstado();
     sim.cerrar();
     return rc;
