@@ -111,6 +111,40 @@ class TstFallas : public QObject
     Q_OBJECT
 
   private Q_SLOTS:
+    // What the marker's text names: the exact code, never through a floating
+    // point; "0" or nothing names no document.
+    void Marca_data()
+    {
+        QTest::addColumn<QByteArray>("texto");
+        QTest::addColumn<qlonglong>("codigo"); // -1: none
+        QTest::newRow("start-up's zero") << QByteArray("0\r\n") << -1LL;
+        QTest::newRow("empty") << QByteArray() << -1LL;
+        QTest::newRow("old restore of zero") << QByteArray(" 0\r\n") << -1LL;
+        QTest::newRow("document zero") << QByteArray(" 0\r\nantes=00000041\r\n") << 0LL;
+        QTest::newRow("ordinary") << QByteArray(" 4711\r\n") << 4711LL;
+        QTest::newRow("comma ends it") << QByteArray(" 4711,x\r\n") << 4711LL;
+        QTest::newRow("10^16 exact") << QByteArray(" 10000000000000001\r\n")
+                                     << 10000000000000001LL;
+        QTest::newRow("written through a double") << QByteArray(" 1E+16\r\n") << -1LL;
+        QTest::newRow("text") << QByteArray("abc\r\n") << -1LL;
+    }
+    void Marca()
+    {
+        QFETCH(QByteArray, texto);
+        QFETCH(qlonglong, codigo);
+        const ArchivoMarca::Marca m = ArchivoMarca::Interpretar(texto);
+        QCOMPARE(m.Codigo.value_or(-1), codigo);
+        // What is written reads back the same.
+        QCOMPARE(ArchivoMarca::Interpretar(ArchivoMarca::Contenido(m)), m);
+    }
+    void MarcaCompleta()
+    {
+        ArchivoMarca::Marca m{10000000000000001LL, "00000041", "00000042", 8};
+        QCOMPARE(ArchivoMarca::Contenido(m),
+                 QByteArray(" 10000000000000001\r\nantes=00000041\r\nnumero=00000042\r\nz=8\r\n"));
+        QCOMPARE(ArchivoMarca::Interpretar(ArchivoMarca::Contenido(m)), m);
+    }
+
     void Documento_data()
     {
         QTest::addColumn<bool>("nota");

@@ -15,6 +15,12 @@ QString RellenoA4(const QString& s)
 {
     return Conversiones::RellenoCeros(s, 4);
 }
+// A database text cut to a printer field of 5 characters, then cleaned: a
+// character beyond 16 bits and a separate accent each count as one.
+QString CampoDe5(const QString& s)
+{
+    return Conversiones::LimpioCadena(Texto::Izquierda(Conversiones::TextoDeBase(s), 5));
+}
 } // namespace
 Q_DECLARE_METATYPE(Funcion)
 
@@ -54,6 +60,10 @@ class TstConversiones : public QObject
         fila("rif dashes", &Conversiones::Decoro_RIF, "J123456789", "J-12345678-9");
         fila("rif short", &Conversiones::Decoro_RIF, "J1234", "J-1234-");
         fila("rif none", &Conversiones::Decoro_RIF, "", "--");
+        fila("emoji counts once", &CampoDe5, u"\U0001F600abcdef"_qs, "abcd");
+        fila("emoji at the end of the field", &CampoDe5, u"abcd\U0001F600ef"_qs, "abcd");
+        fila("accent apart counts once", &CampoDe5, u"Nan\u0303du\u0301z"_qs, "Nandu");
+        fila("lone surrogate", &CampoDe5, QString(QChar(0xD800)) + "abcdef", "abcd");
         fila("pad", &RellenoA4, "800", "0800");
         fila("never cut", &RellenoA4, "120000", "120000");
     }

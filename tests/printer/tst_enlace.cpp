@@ -2,6 +2,7 @@
 #include "Protocolo.h"
 #include "PuertoFalso.h"
 #include "RelojFalso.h"
+#include "Trama.h"
 
 #include <QTest>
 
@@ -10,9 +11,9 @@ using Trozos = QList<PuertoFalso::Trozo>;
 
 namespace
 {
-// A reply to "8" FS "N" as a printer frames it, checksum included.
-const QByteArray kN =
-    QByteArray(1, STX) + " 8" + FS + "0000" + FS + "0000" + FS + "N" + ETX + "0ABC";
+// A reply to "8" FS "N" as a printer frames it (first sequence, 32), checksum included.
+const QByteArray kMarco = QByteArray(1, STX) + " 8" + FS + "0000" + FS + "0000" + FS + "N" + ETX;
+const QByteArray kN = kMarco + Trama::Checksum(kMarco);
 QByteArray dc2(int n)
 {
     return QByteArray(n, DC2);
@@ -41,10 +42,15 @@ class TstEnlace : public QObject
         QTest::addColumn<Trozos>("trozos");
         QTest::addColumn<QByteArray>("esperada");
         QTest::addColumn<qint64>("fin"); // fake time when the exchange ends
+        QTest::addColumn<int>("entrega");
 
+        using E = EnlaceImpresora::Entrega;
         const auto fila = [](const char* nombre, bool corta, const Trozos& trozos,
                              const QByteArray& esperada, qint64 fin) {
-            QTest::newRow(nombre) << corta << trozos << esperada << fin;
+            const E e = esperada == EnlaceImpresora::RespuestaError() ? E::SinRespuesta
+                        : esperada == kN                              ? E::Buena
+                                                                      : E::Danada;
+            QTest::newRow(nombre) << corta << trozos << esperada << fin << int(e);
         };
         const QByteArray r = kN;
         const QByteArray error = EnlaceImpresora::RespuestaError();
@@ -71,6 +77,22 @@ class TstEnlace : public QObject
         fila("etx sin checksum completo", true, {{100, r.left(etx + 3)}}, error, 5000);
         // Without an STX there is no reply; it must not pass as a good one.
         fila("sin stx", true, {{100, r.mid(1)}}, error, 100);
+        // Whole replies that do not belong to the frame: kept, but told apart.
+        QByteArray suma = r;
+        suma[suma.size() - 1] = suma.back() == '0' ? '1' : '0';
+        fila("checksum errado", true, {{100, suma}}, suma, 100);
+        QByteArray secuencia = kMarco;
+        secuencia[1] = '!';
+        secuencia += Trama::Checksum(secuencia);
+        fila("otra secuencia", true, {{100, secuencia}}, secuencia, 100);
+        // Busy bytes for ever: the exchange ends 300 s after the frame went out.
+        Trozos siempre;
+        for (qint64 t = 4000; t < 400000; t += 40000)
+            siempre.append({t, dc2(4)});
+        fila("dc2 sin fin", false, siempre, error, 300000);
+        // Bytes that never end a reply: given up past 4 KB, at once.
+        fila("sin etx sin fin", false, {{100, QByteArray(1, STX) + QByteArray(5000, 'x')}}, error,
+             100);
     }
     void lectura()
     {
@@ -78,12 +100,14 @@ class TstEnlace : public QObject
         QFETCH(Trozos, trozos);
         QFETCH(QByteArray, esperada);
         QFETCH(qint64, fin);
+        QFETCH(int, entrega);
         Banco b;
         b.puerto.Programar(trozos);
         b.enlace.EsperaCorta = corta;
         b.Enviar(QByteArray("8") + FS + "N");
 
         QCOMPARE(b.enlace.Respuesta, esperada);
+        QCOMPARE(int(b.enlace.UltimaEntrega), entrega);
         QCOMPARE(b.reloj.AhoraMs(), fin);
         // Framed command without checksum; the port opened and closed once.
         QCOMPARE(b.enlace.Comando, QByteArray(1, STX) + ' ' + "8" + FS + "N" + ETX);
@@ -148,13 +172,18 @@ class TstEnlace : public QObject
             QCOMPARE(b.reloj.AhoraMs(), qint64(0)); // at once, no 50 s wait
     }
 
-    void cancelarCortaLaEspera()
+    // After a stop nothing more goes to the printer, not even the port's opening.
+    void cancelarNoEscribe()
     {
         Banco b;
         std::atomic<bool> cancelar{true};
         b.enlace.cancelar = &cancelar;
+        b.puerto.Programar({{10, kN}});
         b.Enviar();
         QCOMPARE(b.enlace.Respuesta, EnlaceImpresora::RespuestaError());
+        QCOMPARE(b.enlace.UltimaEntrega, EnlaceImpresora::Entrega::NoEscrita);
+        QCOMPARE(b.puerto.Aperturas(), 0);
+        QVERIFY(b.puerto.Escrito().isEmpty());
         QVERIFY(b.reloj.AhoraMs() <= 100);
         b.enlace.DelayMili(500);
         QVERIFY(b.reloj.AhoraMs() <= 100);
