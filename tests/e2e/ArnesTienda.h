@@ -56,6 +56,8 @@ class ArnesTienda
     // Points the shop's settings at another server (before the robot starts).
     bool CambiarServidor(const QString& direccion, int puerto);
     QString RutaPrograma() const { return dir_.path() + QStringLiteral("/tienda"); }
+    // The printer's link, gone while the simulator is switched off.
+    QString RutaImpresora() const { return dir_.filePath(QStringLiteral("impresora")); }
 
   private:
     QSqlRecord Fila(const QString& sql, qlonglong codigo);

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMap>
 #include <QRandomGenerator>
@@ -56,6 +57,10 @@ struct Disparo {
         AntesDelCierre, // the last text line before the closing, plus a pause
         Marca,          // the marker names the open document: its closing is next
         Cierre,         // the closing "E", plus a pause
+        // Faults, each followed by the kill after a pause:
+        RespuestaPerdida, // the reply to a line of the document is lost
+        ApagadaAlCierre,  // the printer is switched off just before the closing
+        BaseBloqueada,    // another program locks the shop database at the closing
     };
     Clase clase = Clase::Intercambio;
     Tipo tipo = Tipo::Factura;
@@ -75,6 +80,16 @@ struct Disparo {
             return QStringLiteral("%1: marca escrita").arg(NombreTipo(tipo));
         case Clase::Cierre:
             return QStringLiteral("%1: cierre + %2 ms").arg(NombreTipo(tipo)).arg(demoraMs);
+        case Clase::RespuestaPerdida:
+            return QStringLiteral("%1: respuesta perdida + %2 ms").arg(NombreTipo(tipo)).arg(demoraMs);
+        case Clase::ApagadaAlCierre:
+            return QStringLiteral("%1: apagada antes del cierre + %2 ms")
+                .arg(NombreTipo(tipo))
+                .arg(demoraMs);
+        case Clase::BaseBloqueada:
+            return QStringLiteral("%1: base bloqueada al cierre + %2 ms")
+                .arg(NombreTipo(tipo))
+                .arg(demoraMs);
         }
         return QString();
     }
@@ -103,7 +118,8 @@ std::optional<Linea> LeerLinea(const QString& texto)
     return l;
 }
 
-// A marker is one signed number and a line end, as the durable write leaves it.
+// A marker is one signed number and a line end, then what the printer showed
+// (key=digits lines), as the durable write leaves it. *contenido: its first line.
 bool MarcaEntera(const QString& ruta, QString* contenido)
 {
     QFile f(ruta);
@@ -116,8 +132,9 @@ bool MarcaEntera(const QString& ruta, QString* contenido)
         return false;
     }
     const QByteArray b = f.readAll();
-    *contenido = QString::fromLatin1(b).trimmed();
-    static const QRegularExpression forma(QStringLiteral("^ ?-?[0-9]+\r\n$"));
+    *contenido = QString::fromLatin1(b).section(QLatin1Char('\n'), 0, 0).trimmed();
+    static const QRegularExpression forma(
+        QStringLiteral("^ ?-?[0-9]+\r\n((antes|numero|z)=[0-9]+\r\n)*$"));
     return forma.match(QString::fromLatin1(b)).hasMatch();
 }
 
@@ -165,6 +182,9 @@ class Campana
     void RevisarSalida(const QString& quien, const QString& texto);
     void Disparar();
     void Matar();
+    // The fault of a kill's trigger, and its end once the robot is dead.
+    void Fallar();
+    bool Reparar();
     bool Arrancar();
     // New operator messages since the robot started; acts on them. False when
     // the robot cannot be brought back.
@@ -208,6 +228,8 @@ class Campana
     Disparo disparo_;
     bool armado_ = false;
     bool muerto_ = false;
+    bool fallaPuesta_ = false; // the trigger's fault is on
+    std::optional<QSqlDatabase> bloqueo_; // another program's write lock
 
     // Facts about the document of the last kill, gathered after the restart.
     QString interes_; // its customer; empty: none
@@ -306,9 +328,74 @@ void Campana::AlIntercambio(const QString& texto)
         break;
     case Disparo::Clase::Marca: // see AlCambiarCarpeta
         break;
+    case Disparo::Clase::RespuestaPerdida:
+        // Armed at the opening; the line it hits shows as silence.
+        if (delTipo && abiertoAqui_ && desdeApertura_ == 0 && !fallaPuesta_)
+            Fallar();
+        ya = fallaPuesta_ && delTipo && desdeApertura_ > 0 &&
+             texto.contains(QLatin1String("(silencio)"));
+        break;
+    case Disparo::Clase::ApagadaAlCierre:
+        // The last line's reply is still on the line: the closing finds no port.
+        if (delTipo && abiertoAqui_ && !cierre && desdeFin_ == finales) {
+            Fallar();
+            ya = true;
+        }
+        break;
+    case Disparo::Clase::BaseBloqueada:
+        if (delTipo && cierre) {
+            Fallar();
+            ya = true;
+        }
+        break;
     }
     if (ya)
         Disparar();
+}
+
+void Campana::Fallar()
+{
+    fallaPuesta_ = true;
+    switch (disparo_.clase) {
+    case Disparo::Clase::RespuestaPerdida:
+        a_.OrdenImpresora(QStringLiteral("perder-respuesta 2"));
+        break;
+    case Disparo::Clase::ApagadaAlCierre:
+        a_.OrdenImpresora(QStringLiteral("apagar on"));
+        break;
+    case Disparo::Clase::BaseBloqueada: {
+        bloqueo_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bloqueo"));
+        bloqueo_->setDatabaseName(a_.tienda.ArchivoBaseDatos());
+        if (bloqueo_->open())
+            QSqlQuery(*bloqueo_).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool Campana::Reparar()
+{
+    if (!fallaPuesta_)
+        return true;
+    fallaPuesta_ = false;
+    if (bloqueo_) {
+        QSqlQuery(*bloqueo_).exec(QStringLiteral("ROLLBACK"));
+        bloqueo_->close();
+        bloqueo_.reset();
+        QSqlDatabase::removeDatabase(QStringLiteral("bloqueo"));
+    }
+    // Back on (and no lost reply left armed) before anyone uses the printer.
+    a_.OrdenImpresora(QStringLiteral("normal"));
+    QElapsedTimer espera;
+    espera.start();
+    while (!QFileInfo::exists(a_.RutaImpresora()) && !espera.hasExpired(5000))
+        QTest::qWait(10);
+    if (QFileInfo::exists(a_.RutaImpresora()))
+        return true;
+    error_ = QStringLiteral("la impresora simulada no volvió a encenderse");
+    return false;
 }
 
 void Campana::AlCambiarCarpeta()
@@ -432,8 +519,14 @@ Disparo Campana::Planear(int i, bool nota)
     // The notes take the four moments in turn, so that a short run meets each.
     static const Disparo::Clase kNota[] = {Disparo::Clase::Marca, Disparo::Clase::Apertura,
                                            Disparo::Clase::AntesDelCierre, Disparo::Clase::Cierre};
-    d.clase = nota ? kNota[(i / 5) % std::size(kNota)]
-                   : kFactura[azar_.bounded(quint32(std::size(kFactura)))];
+    // A third of the kills come with a fault of the line, the printer or the database.
+    static const Disparo::Clase kFallas[] = {Disparo::Clase::RespuestaPerdida,
+                                             Disparo::Clase::ApagadaAlCierre,
+                                             Disparo::Clase::BaseBloqueada};
+    d.clase = nota ? (i / 5) % 3 == 2 ? kFallas[(i / 15) % std::size(kFallas)]
+                                      : kNota[(i / 5) % std::size(kNota)]
+          : azar_.bounded(3) == 0 ? kFallas[azar_.bounded(quint32(std::size(kFallas)))]
+                                  : kFactura[azar_.bounded(quint32(std::size(kFactura)))];
     switch (d.clase) {
     case Disparo::Clase::Intercambio:
         // Start-up takes 4 exchanges and each invoice about 9; two are pending.
@@ -452,6 +545,15 @@ Disparo Campana::Planear(int i, bool nota)
         break;
     case Disparo::Clase::Cierre:
         d.demoraMs = kDemorasCierre[azar_.bounded(5)];
+        break;
+    case Disparo::Clase::RespuestaPerdida:
+    case Disparo::Clase::ApagadaAlCierre:
+        // While the robot waits for the lost reply, or after it gave up.
+        d.demoraMs = int(azar_.bounded(600));
+        break;
+    case Disparo::Clase::BaseBloqueada:
+        // While the write-back waits for the lock.
+        d.demoraMs = 100 + int(azar_.bounded(3000));
         break;
     }
     return d;
@@ -479,11 +581,13 @@ bool Campana::Operador()
         std::fprintf(traza_, "ROBOT %s\n", qPrintable(a_.SalidaRobot()));
     const bool abierto = mensaje.contains(QStringLiteral("que el robot no abrió")) ||
                          mensaje.contains(QLatin1String("quedado abierta")) ||
-                         mensaje.contains(QStringLiteral("quedó abierta"));
+                         mensaje.contains(QStringLiteral("quedó abiert"), Qt::CaseInsensitive);
     const bool armado = armado_;
     armado_ = false;
     if (a_.TerminarRobot() < 0)
         a_.MatarRobot();
+    if (!Reparar())
+        return false;
     if (abierto) {
         if (!a_.ResetearImpresora()) {
             error_ = QStringLiteral("pruebaenlace no pudo resetear la impresora");
@@ -576,6 +680,8 @@ bool Campana::Correr()
         }
         // The simulator's last lines before the kill.
         QTest::qWait(100);
+        if (!Reparar())
+            return false;
         // The outcome of the kill before this one is known now.
         if (!registro_.isEmpty())
             registro_.last().resultado = Cerrar();
