@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Package test: builds the Debian package with CPack, checks its dependency
-# list and its files, installs it with apt on a fresh minimal Debian 12 (made
+# list and its files, runs lintian on it (no error allowed), installs it with apt on a fresh minimal Debian 12 (made
 # with debootstrap once and cached in build/paquete/), and there runs the
 # installed programs: --version and --help, the exit statuses the service
 # relies on, the robot exactly as its service unit starts it on a demo shop
@@ -209,7 +209,7 @@ inicio=$SECONDS
 
 bash scripts/dependencias.sh
 faltan=()
-for p in debootstrap desktop-file-utils systemd-container; do
+for p in debootstrap desktop-file-utils systemd-container lintian; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
 done
 if [ ${#faltan[@]} -gt 0 ]; then
@@ -263,6 +263,8 @@ esperados="/etc/xdg/autostart/rovend.desktop
 /usr/lib/systemd/system/rovend@.service
 /usr/share/applications/rovend.desktop
 /usr/share/doc/rovend/README.md
+/usr/share/doc/rovend/changelog.gz
+/usr/share/doc/rovend/copyright
 /usr/share/icons/hicolor/scalable/apps/rovend.svg
 /usr/share/man/man1/rovend.1.gz
 /usr/share/rovend/sql/local.sql
@@ -287,6 +289,16 @@ done
 desktop-file-validate "$extraido/usr/share/applications/rovend.desktop" \
     "$extraido/etc/xdg/autostart/rovend.desktop" || falla "desktop entries"
 echo "   $(wc -l <<<"$archivos") files, as expected; binaries stripped, no build paths"
+
+echo "== lintian"
+mantenedor=$(head -n1 packaging/mantenedor)
+[ "$(dpkg-deb -f "$deb" Maintainer)" = "$mantenedor" ] || falla "the Maintainer field is not packaging/mantenedor's"
+zcat "$extraido/usr/share/doc/rovend/changelog.gz" | head -n1 | grep -q "^rovend ($version) " ||
+    falla "the changelog does not begin with version $version"
+# Errors fail the package; warnings are shown.
+informe=$(lintian --fail-on error --no-tag-display-limit "$deb" 2>&1) || { echo "$informe"; falla "lintian found errors"; }
+echo "   no errors; $(grep -c '^W: ' <<<"$informe" || true) warnings${informe:+:}"
+grep '^W: ' <<<"$informe" | sed 's/^/     /' || true
 
 echo "== Debian 12 base system"
 t=$SECONDS

@@ -123,10 +123,21 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
             c.Direccion = EsMenosUno(valor);
             break;
         case kCaja: {
-            // A till number outside the int range is nonsense: keep the default.
+            // The leading numeric value, as the other number rows; but a value
+            // without one ("tres") or past the tills there can be is no till
+            // number, and is said rather than read as till 0.
+            static const QRegularExpression numero(
+                QStringLiteral("^[ \\t]*[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)"));
             const double caja = RedondeoPar(Texto::ValorInicial(valor));
-            if (caja >= std::numeric_limits<int>::min() && caja <= std::numeric_limits<int>::max())
+            if (numero.match(valor).hasMatch() && caja >= 0 &&
+                caja <= std::numeric_limits<int>::max())
                 c.NumeroCaja = int(caja);
+            else
+                c.Problemas.append(
+                    QStringLiteral("La línea %1 de %2 (\"%3\") no da un número de caja: se "
+                                   "espera un número entero no negativo, por ejemplo \"Caja:3\".")
+                        .arg(k + 1)
+                        .arg(QLatin1String(NombreArchivo), elemento));
             break;
         }
         case kEntregaOrden:
@@ -142,6 +153,22 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
     }
     if (c.Puerto.isEmpty())
         c.Puerto = QStringLiteral("COM1");
+    // Items end at commas as well as at line ends: a comma in one of the
+    // eleven lines moves every later value onto the wrong key.
+    const QStringList lineas = CodigoPagina::ATexto(contenido.left(64 * 1024))
+                                   .split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (int k = 0; k < kFilas && k < lineas.size(); ++k) {
+        if (!lineas.at(k).contains(QLatin1Char(',')))
+            continue;
+        c.Problemas.prepend(
+            QStringLiteral("La línea %1 de %2 (\"%3\") tiene una coma. Cada valor termina en una "
+                           "coma, así que el valor queda cortado y los valores de las líneas "
+                           "siguientes no se leen con su clave. Quite la coma (una carpeta con "
+                           "una coma en el nombre no sirve como carpeta de datos).")
+                .arg(k + 1)
+                .arg(QLatin1String(NombreArchivo), lineas.at(k)));
+        break;
+    }
     if (elementos.size() > kFilas)
         LeerServidor(elementos.mid(kFilas), c);
     return c;
@@ -207,7 +234,24 @@ LecturaConfiguracion Configuracion::LeerArchivo(const QString& rutaPrograma)
         return {
             std::nullopt,
             QStringLiteral("No se pudo leer el archivo %1: %2").arg(ruta, archivo.errorString())};
-    const QByteArray contenido = archivo.readAll();
+    const QString grande = QStringLiteral("El archivo %1 mide más de %2 KB: no es un archivo de "
+                                          "configuración del robot (tiene once líneas cortas).")
+                               .arg(ruta)
+                               .arg(kTamanoMaximo / 1024);
+    if (archivo.size() > kTamanoMaximo)
+        return {std::nullopt, grande};
+    // Line by line, and never past the limit, whatever the size said.
+    QByteArray contenido;
+    while (!archivo.atEnd()) {
+        const QByteArray linea = archivo.readLine(kTamanoMaximo + 1 - contenido.size());
+        if (linea.isEmpty() && archivo.error() != QFileDevice::NoError)
+            break;
+        contenido += linea;
+        if (contenido.size() > kTamanoMaximo)
+            return {std::nullopt, grande};
+        if (linea.isEmpty())
+            break;
+    }
     if (archivo.error() != QFileDevice::NoError)
         return {
             std::nullopt,

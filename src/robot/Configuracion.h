@@ -42,10 +42,18 @@ class Configuracion
     // The line is there but cannot be used: why (start-up stops with it).
     QString ErrorServidor;
 
+    // Lines that read as something else than what they say, each named in a
+    // message for the operator; start-up stops on them. Reading itself goes
+    // on by position as always.
+    QStringList Problemas;
+
+    // A Vendrix.inf longer than this is no configuration file.
+    static constexpr qint64 kTamanoMaximo = 1024 * 1024;
+
     // Pure: the settings that the bytes of a Vendrix.inf give (Windows-1252).
     static Configuracion LeerConfiguracion(const QByteArray& contenido);
-    // Reads `rutaPrograma`/Vendrix.inf; a missing or unreadable file is an
-    // error that names the file.
+    // Reads `rutaPrograma`/Vendrix.inf line by line; a missing, unreadable
+    // or oversized file is an error that names the file.
     static LecturaConfiguracion LeerArchivo(const QString& rutaPrograma);
 
     // Reads the "BaseDatos:" line from the items that follow the eleventh:

@@ -6,6 +6,7 @@
 #include "EspejoControles.h"
 #include "Pizarra.h"
 #include "Robot.h"
+#include "VistaPizarra.h"
 #include "frmImprimirFacturaROBOT.h"
 
 #include <QCoreApplication>
@@ -73,10 +74,18 @@ void Supervisor::Arrancar()
     } else {
         ventana_ = std::make_unique<frmImprimirFacturaROBOT>(*robot_);
         connect(ventana_.get(), &frmImprimirFacturaROBOT::Cerrando, this, &Supervisor::Apagar);
-        connect(servidor_.get(), &EnlaceServidor::PizarraCambiada, ventana_.get(), [this](const QString& rtf) {
-            if (auto* pizarra = ventana_->findChild<QTextEdit*>(QStringLiteral("Pizarra")))
-                pizarra->setHtml(Pizarra::AHtml(rtf));
-        });
+        if (auto* pizarra = ventana_->findChild<QTextEdit*>(QStringLiteral("Pizarra"))) {
+            vistaPizarra_ = std::make_unique<VistaPizarra>(*pizarra->document());
+            connect(servidor_.get(), &EnlaceServidor::PizarraIniciada, pizarra,
+                    [this](const QString& rtf) { vistaPizarra_->Iniciar(rtf); });
+            // PizarraAlFinal: the newest line in view.
+            connect(servidor_.get(), &EnlaceServidor::PizarraLinea, pizarra,
+                    [this, pizarra](const QString& html, int quitadas) {
+                        vistaPizarra_->Agregar(html, quitadas);
+                        pizarra->moveCursor(QTextCursor::End);
+                        pizarra->ensureCursorVisible();
+                    });
+        }
         ventana_->show();
     }
     hilo_.start();
@@ -102,12 +111,18 @@ void Supervisor::SalirYa(int codigo)
 
 void Supervisor::SolicitudCierre(bool z)
 {
-    // Accepted when its button is enabled on arrival; it then waits its turn
-    // behind the document being printed, never inside it.
+    // Accepted when its button is enabled on arrival and no closing of the
+    // same kind is queued or running; it then waits its turn behind the
+    // document being printed, never inside it.
     const QString boton = z ? QStringLiteral("Command6") : QStringLiteral("Command13556");
-    if (!espejo_->Habilitado(boton)) {
-        qCInfo(lcSupervisor).noquote() << "solicitud de cierre descartada:" << boton << "deshabilitado";
-        return;
-    }
-    QMetaObject::invokeMethod(robot_, z ? &Robot::Command6_Click : &Robot::Command13556_Click, Qt::QueuedConnection);
+    Robot* robot = robot_;
+    const bool pedido = espejo_->Pedir(robot, boton, [robot, z] {
+        if (z)
+            robot->Command6_Click();
+        else
+            robot->Command13556_Click();
+    });
+    if (!pedido)
+        qCInfo(lcSupervisor).noquote() << "solicitud de cierre descartada:" << boton
+                                       << (espejo_->EnCurso(boton) ? "ya hay uno pedido" : "deshabilitado");
 }

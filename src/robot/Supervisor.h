@@ -11,6 +11,7 @@ class Consola;
 class EnlaceServidor;
 class EspejoControles;
 class Robot;
+class VistaPizarra;
 class frmImprimirFacturaROBOT;
 
 // The main thread's side of the program: starts the robot thread, shows the
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<EspejoControles> espejo_;
     std::unique_ptr<Consola> consola_;
     std::unique_ptr<frmImprimirFacturaROBOT> ventana_;
+    std::unique_ptr<VistaPizarra> vistaPizarra_; // the board in the window
     bool apagando_ = false;
     bool terminado_ = false;
     int codigo_ = 0;

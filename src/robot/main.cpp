@@ -80,6 +80,11 @@ int main(int argc, char** argv)
         return inicio.codigoSalida;
     }
 
+    // Not a reason to stop (a printer port absent for now): the log and the
+    // console say it, and the lamps show the printer as not answering.
+    for (const QString& aviso : inicio.avisos)
+        qWarning().noquote() << aviso;
+
     int codigo = 0;
     {
         Supervisor supervisor(inicio.ajustes, sinVentana);

@@ -12,15 +12,22 @@ int DespachoServidor::CajaDeSolicitud(const QString& mensaje, const QString& sol
     const qsizetype p = mensaje.indexOf(solicitud, 0, Qt::CaseInsensitive);
     if (p < 0)
         return 0;
-    static const QRegularExpression numero(QStringLiteral("\\d+"));
-    int caja = 0;
-    auto it = numero.globalMatch(mensaje, p + solicitud.size());
-    while (it.hasNext()) {
-        bool ok = false;
-        const int n = it.next().captured().toInt(&ok);
-        caja = ok ? n : caja; // a number too long for a till addresses nobody new
-    }
-    return caja;
+    // Every word that holds a digit, with a sign, letters or a decimal part
+    // glued to it, so that "-1", "0x1" and "3.5" are seen whole.
+    static const QRegularExpression palabra(
+        QStringLiteral("[+\\-]?[\\p{L}\\p{N}_]*\\d[\\p{L}\\p{N}_]*(?:\\.\\d+)*"));
+    static const QRegularExpression cifras(QStringLiteral("^\\d+$"));
+    QString ultima;
+    auto it = palabra.globalMatch(mensaje, p + solicitud.size());
+    while (it.hasNext())
+        ultima = it.next().captured();
+    if (ultima.isNull())
+        return 0;
+    if (!cifras.match(ultima).hasMatch())
+        return kNingunaCaja;
+    bool ok = false;
+    const int caja = ultima.toInt(&ok);
+    return ok ? caja : kNingunaCaja;
 }
 
 DespachoServidor::Resultado DespachoServidor::Despachar(const QString& mensaje)

@@ -23,13 +23,17 @@ public:
     struct Resultado {
         Accion accion = Accion::Ignorar;
         QString cuerpo;              // from the third character on
-        std::optional<int> cierreX;  // till named by a "cierre X" request
+        std::optional<int> cierreX;  // till named by a "cierre X" request (kNingunaCaja: none)
         std::optional<int> cierreZ;  // till named by a "cierre Z" request
     };
 
     static Resultado Despachar(const QString& mensaje);
 
-    // The till a closing request addresses: the last whole number in the
-    // message after the request's text; 0 when there is none.
+    // The till a closing request addresses: the last number in the message
+    // after the request's text; 0 when there is none. A number with a sign,
+    // a decimal part or letters glued to it ("-1", "3.5", "0x1", "nº3") is no
+    // till number: when it comes last the request addresses no till
+    // (kNingunaCaja), rather than one read out of it.
     static int CajaDeSolicitud(const QString& mensaje, const QString& solicitud);
+    static constexpr int kNingunaCaja = -1;
 };

@@ -6,6 +6,7 @@
 #include <QHostInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QMetaMethod>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcServidor, "rovend.server")
@@ -37,7 +38,14 @@ QString EnlaceServidor::Registro(const QString& equipo, const QString& ip, const
            QLocale().toString(momento, QLocale::ShortFormat) + QStringLiteral(";Rovend Fiscal;Local;Rovend;");
 }
 
-void EnlaceServidor::MostrarPizarra() { Q_EMIT PizarraCambiada(pizarra_.Rtf()); }
+void EnlaceServidor::MostrarPizarra() { Q_EMIT PizarraIniciada(pizarra_.Rtf()); }
+
+void EnlaceServidor::MostrarLinea()
+{
+    // Rendering costs a line's length: skipped when nobody shows the board.
+    if (isSignalConnected(QMetaMethod::fromSignal(&EnlaceServidor::PizarraLinea)))
+        Q_EMIT PizarraLinea(pizarra_.HtmlLinea(pizarra_.UltimaLinea()), pizarra_.Quitadas());
+}
 
 void EnlaceServidor::Enviar(const QString& texto)
 {
@@ -51,8 +59,10 @@ void EnlaceServidor::EnviarMensaje(int, const QString& texto)
 {
     const QString tipo = texto.left(2);
     if (tipo == QLatin1String("M%") || tipo == QLatin1String("D%") || tipo == QLatin1String("N%")) {
-        pizarra_.Eco(texto, Hablante, VentanaVisible && VentanaVisible());
-        MostrarPizarra();
+        const bool visible = VentanaVisible && VentanaVisible();
+        pizarra_.Eco(texto, Hablante, visible);
+        if (visible)
+            MostrarLinea();
     }
     Enviar(texto);
 }
@@ -73,17 +83,25 @@ void EnlaceServidor::AlLlegar()
         break;
     case DespachoServidor::Accion::Cierres:
         // X first, then Z; the receiver runs each only if its button is enabled.
-        if (r.cierreX && *r.cierreX == numeroCaja_)
-            Q_EMIT SolicitudCierre(false);
-        if (r.cierreZ && *r.cierreZ == numeroCaja_)
-            Q_EMIT SolicitudCierre(true);
+        for (const auto& [z, caja] : {std::pair{false, r.cierreX}, std::pair{true, r.cierreZ}}) {
+            if (!caja)
+                continue;
+            if (*caja == numeroCaja_)
+                Q_EMIT SolicitudCierre(z);
+            else
+                qCInfo(lcServidor).noquote()
+                    << "solicitud de cierre" << (z ? "Z" : "X") << "para"
+                    << (*caja == DespachoServidor::kNingunaCaja ? QStringLiteral("ninguna caja")
+                                                                 : QStringLiteral("la caja %1").arg(*caja))
+                    << "- esta es la caja" << numeroCaja_;
+        }
         break;
     case DespachoServidor::Accion::ResponderH:
         Enviar(QStringLiteral("H%"));
         break;
     case DespachoServidor::Accion::Charla:
         pizarra_.ChatServidor(r.cuerpo);
-        MostrarPizarra();
+        MostrarLinea();
         break;
     case DespachoServidor::Accion::Salir:
         socket_.abort();

@@ -47,7 +47,11 @@ public:
         "persiste, por favor comuníquese con Corvena.";
 
 Q_SIGNALS:
-    void PizarraCambiada(const QString& rtf);
+    // The board began again: its whole document.
+    void PizarraIniciada(const QString& rtf);
+    // A line was added to the board: the line as HTML, and how many of the
+    // oldest lines it pushed out.
+    void PizarraLinea(const QString& html, int quitadas);
     // A closing request for this till: false for X, true for Z.
     void SolicitudCierre(bool z);
     // The server refused the connection: the message, then the program ends at once.
@@ -63,6 +67,7 @@ private:
     void AlFallar(QAbstractSocket::SocketError error);
     void Enviar(const QString& texto);
     void MostrarPizarra();
+    void MostrarLinea();
 
     QTcpSocket socket_;
     Pizarra pizarra_;

@@ -5,19 +5,41 @@
 #include <QColor>
 #include <QList>
 
-void Pizarra::Guardar(const QString& rtf) { rtf_ = rtf + QStringLiteral("\r\n"); }
+void Pizarra::Guardar(const QString& rtf)
+{
+    // Kept as its opening without the closing brace, which Rtf() adds back.
+    cabeza_ = rtf.endsWith(QLatin1Char('}')) ? rtf.chopped(1) : rtf;
+    cierre_ = rtf.endsWith(QLatin1Char('}'));
+    vacia_ = false;
+    lineas_.clear();
+    tamano_ = 0;
+    quitadas_ = 0;
+}
+
+QString Pizarra::Rtf() const
+{
+    if (vacia_)
+        return QString();
+    QString t = cabeza_;
+    for (const QString& l : lineas_)
+        t += l;
+    if (cierre_)
+        t += QLatin1Char('}');
+    return t + QStringLiteral("\r\n");
+}
 
 QString Pizarra::TomarPizarra()
 {
-    QString t = rtf_;
+    QString t = Rtf();
     t.chop(3);
-    rtf_.clear();
+    Guardar(QString());
+    cierre_ = false;
+    vacia_ = true;
     return t;
 }
 
 void Pizarra::IniciarPizarra()
 {
-    rtf_.clear();
     QString t;
     t += QStringLiteral("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang3082{\\fonttbl{\\f0\\fswiss\\fcharset0 "
                         "Microsoft Sans Serif;}{\\f1\\fnil\\fcharset0 MS Sans Serif;}}");
@@ -32,12 +54,49 @@ void Pizarra::IniciarPizarra()
     Guardar(t);
 }
 
+void Pizarra::Agregar(const QString& linea)
+{
+    // A board taken empty (TomarPizarra) gets its closing brace back.
+    cierre_ = true;
+    vacia_ = false;
+    lineas_.push_back(linea);
+    tamano_ += linea.size();
+    quitadas_ = 0;
+    while (lineas_.size() > 1 &&
+           (lineas_.size() > std::size_t(kMaxLineas) || tamano_ > kMaxTexto)) {
+        tamano_ -= lineas_.front().size();
+        lineas_.pop_front();
+        ++quitadas_;
+    }
+}
+
+QString Pizarra::Escapar(const QString& texto)
+{
+    QString t;
+    t.reserve(texto.size() + 16);
+    for (const QChar c : texto) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('{') || c == QLatin1Char('}')) {
+            t += QLatin1Char('\\');
+            t += c;
+        } else if (CodigoPagina::Codigo(c) < 0) {
+            // RTF writes the code as a signed 16-bit number.
+            t += QStringLiteral("\\u%1?").arg(qint16(c.unicode()));
+        } else {
+            t += c;
+        }
+    }
+    return t;
+}
+
 void Pizarra::ChatServidor(const QString& cuerpo)
 {
-    QString t = TomarPizarra();
-    t += QStringLiteral("\\cf1  ") + QStringLiteral("Servidor dice:") + QStringLiteral("\\par \\cf2         ") +
-         cuerpo + QStringLiteral("}");
-    Guardar(t);
+    QString texto = cuerpo;
+    if (texto.size() > kMaxCuerpo) {
+        texto.truncate(kMaxCuerpo);
+        texto += QStringLiteral(" [...]");
+    }
+    Agregar(QStringLiteral("\\cf1  ") + QStringLiteral("Servidor dice:") + QStringLiteral("\\par \\cf2         ") +
+            Escapar(texto));
 }
 
 void Pizarra::Eco(const QString& mensaje, const QString& hablante, bool visible)
@@ -47,14 +106,21 @@ void Pizarra::Eco(const QString& mensaje, const QString& hablante, bool visible)
         return;
     if (!visible)
         return; // nothing to echo; the board keeps its chat
-    const QString cuerpo = mensaje.mid(2);
-    QString t = TomarPizarra();
+    const QString cuerpo = Escapar(mensaje.mid(2));
     if (tipo == QLatin1String("N%"))
-        t += cuerpo + QStringLiteral("}");
+        Agregar(cuerpo);
     else
-        t += QStringLiteral("\\cf3  ") + hablante + QStringLiteral(" dice:") + QStringLiteral("\\par \\cf0         ") +
-             cuerpo + QStringLiteral("}");
-    Guardar(t);
+        Agregar(QStringLiteral("\\cf3  ") + Escapar(hablante) + QStringLiteral(" dice:") +
+                QStringLiteral("\\par \\cf0         ") + cuerpo);
+}
+
+QString Pizarra::HtmlLinea(const QString& linea) const
+{
+    // The colour table of the opening, then the line alone.
+    const qsizetype p = cabeza_.indexOf(QLatin1String("{\\colortbl"));
+    const qsizetype f = p < 0 ? -1 : cabeza_.indexOf(QLatin1Char('}'), p);
+    const QString tabla = f < 0 ? QString() : cabeza_.mid(p, f - p + 1);
+    return AHtml(tabla + linea);
 }
 
 namespace {
@@ -155,6 +221,12 @@ QString Pizarra::AHtml(const QString& rtf)
             } else if (enColores && palabra == QLatin1String("blue")) {
                 azul = valor;
                 entradaConColor = true;
+            } else if (grupoTabla < 0 && palabra == QLatin1String("u") && conValor) {
+                // A character by its code, then one stand-in for old readers.
+                html += escaparHtml(QChar(char16_t(valor & 0xFFFF)));
+                if (i + 1 < n && rtf.at(i + 1) != QLatin1Char('\\') && rtf.at(i + 1) != QLatin1Char('{') &&
+                    rtf.at(i + 1) != QLatin1Char('}'))
+                    ++i;
             } else if (grupoTabla < 0 && palabra == QLatin1String("par")) {
                 html += QStringLiteral("<br>");
             } else if (grupoTabla < 0 && palabra == QLatin1String("cf") && conValor) {

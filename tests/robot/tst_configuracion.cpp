@@ -1,6 +1,7 @@
 #include "Configuracion.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -193,22 +194,62 @@ class TstConfiguracion : public QObject
         QCOMPARE(c.ArchivoMarcaMantenimiento(), marca + "ActualizadorTalomaTerminal.inf");
     }
 
+    void problemas_data()
+    {
+        // Lines that read as something else than they say: start-up stops on
+        // them with the message, naming the line. The reading is unchanged.
+        QTest::addColumn<QByteArray>("contenido");
+        QTest::addColumn<QString>("problema"); // part of the message; empty: none
+        const QList<std::tuple<int, QByteArray, QString>> filas = {
+            {7, "Caja:tres", "La línea 8 de Vendrix.inf (\"Caja:tres\") no da un número de caja"},
+            {7, "Caja:-2", "(\"Caja:-2\") no da un número de caja"},
+            {7, "Caja:1e12", "no da un número de caja"},
+            {7, "Caja:7abc", ""}, // the leading value, as every number row
+            {7, "Caja:", ""},     // a blank value keeps the default
+            {0, "Datos:/srv/tienda,central/", "La línea 1 de Vendrix.inf (\"Datos:/srv/tienda,central/\") tiene una coma"},
+            {1, "Impresora:Modelo, X", "La línea 2"}};
+        for (const auto& [fila, linea, problema] : filas)
+            QTest::newRow(linea.constData()) << Con(fila, linea) << problema;
+        // The twelfth line separates its parts with commas.
+        QTest::newRow("BaseDatos") << Con(0, kLineas[0]) + "BaseDatos:db1,5432,tienda" << QString();
+    }
+    void problemas()
+    {
+        QFETCH(QByteArray, contenido);
+        QFETCH(QString, problema);
+        const Configuracion c = Configuracion::LeerConfiguracion(contenido);
+        if (problema.isEmpty())
+            QVERIFY2(c.Problemas.isEmpty(), qPrintable(c.Problemas.join('\n')));
+        else
+            QVERIFY2(!c.Problemas.isEmpty() && c.Problemas.first().contains(problema),
+                     qPrintable(c.Problemas.join('\n')));
+    }
+
     void leerArchivoFalla_data()
     {
-        QTest::addColumn<bool>("carpeta");
-        QTest::newRow("falta") << false;
-        QTest::newRow("es una carpeta") << true;
+        QTest::addColumn<QString>("caso");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("falta") << "falta" << "No se encuentra";
+        QTest::newRow("es una carpeta") << "carpeta" << "No se encuentra";
+        QTest::newRow("pasa de 1 MB") << "grande" << "mide más de 1024 KB";
     }
     void leerArchivoFalla()
     {
         // The error names the file; a readable one is read by start-up's tests.
-        QFETCH(bool, carpeta);
+        QFETCH(QString, caso);
+        QFETCH(QString, motivo);
         QTemporaryDir dir;
         const QString ruta = dir.filePath(QStringLiteral("Vendrix.inf"));
-        QVERIFY(!carpeta || QDir(dir.path()).mkdir(QStringLiteral("Vendrix.inf")));
+        if (caso == "carpeta")
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Vendrix.inf")));
+        if (caso == "grande") { // the eleven lines, then one long line
+            QFile f(ruta);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.write(Con(0, kLineas[0]) + QByteArray(Configuracion::kTamanoMaximo, 'x')) > 0);
+        }
         const LecturaConfiguracion l = Configuracion::LeerArchivo(dir.path());
         QVERIFY(!l.Valor);
-        QVERIFY2(l.Error.contains(ruta), qPrintable(l.Error));
+        QVERIFY2(l.Error.contains(ruta) && l.Error.contains(motivo), qPrintable(l.Error));
     }
 };
 
