@@ -2,7 +2,9 @@
 
 #include "estado/InformeEstado.h"
 
+#include "CodigoPagina.h"
 #include "EnlaceServidor.h"
+#include "Legible.h"
 #include "LectorRespuesta.h"
 #include "Pantalla.h"
 #include "Protocolo.h"
@@ -26,12 +28,15 @@ QByteArray Desenmarcar(const QByteArray& trama)
     return trama.mid(2, trama.size() - 3);
 }
 
-// An operator message without the printer command it quotes: an opening
-// command carries the customer's name and RIF, which stay off the endpoint.
+// An operator message without the printer command it quotes (an opening
+// command carries the customer's name and RIF, which stay off the endpoint),
+// with the quoted reply's control bytes written as <STX>, <FS>, ...
 QString SinComando(const QString& mensaje)
 {
     QStringList lineas = mensaje.split(QLatin1Char('\r'));
     lineas.removeIf([](const QString& l) { return l.startsWith(QLatin1String("Salida: ")); });
+    for (QString& l : lineas)
+        l = Legible::Texto(CodigoPagina::ABytes(l));
     return lineas.join(QLatin1Char('\r'));
 }
 

@@ -182,14 +182,14 @@ class TstEstado : public QObject
         QCOMPARE(At(j, "documentos_impresos.factura").toInt(), 1);
 
         // A run's failure at its stage, then its stop.
-        p.AnotarFalla(2.2, QStringLiteral("Etapa 2.2.\rEntrada: x\rSalida: @Cliente Secreto"));
+        p.AnotarFalla(2.2, QStringLiteral("Etapa 2.2.\rEntrada: \x02x\rSalida: @Cliente Secreto"));
         p.PonerTimer(false);
         p.Habilitar(QStringLiteral("Command10"), true);
         p.AnotarDetencion();
         QByteArray pagina;
         b.Pedir("GET /estado HTTP/1.1\r\n\r\n", &pagina);
         QVERIFY(!pagina.contains("Secreto")); // the quoted command is left out
-        QVERIFY(pagina.contains("Entrada: x"));
+        QVERIFY(pagina.contains("Entrada: <STX>x")); // legible, in JSON
         // A stop without a stage is counted with the message the operator saw.
         p.Habilitar(QStringLiteral("Command10"), false);
         p.MostrarMensaje(QStringLiteral("Documento abierto"));
