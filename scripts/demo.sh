@@ -47,7 +47,10 @@ python3 scripts/resumen_demo.py lista "$base" 1 >"$demo/pendientes.txt"
 echo "== Demo shop in $demo/tienda: $(wc -l <"$demo/pendientes.txt") documents pending for till 1"
 echo
 
-args=(--carpeta "$demo/tienda")
+# The status page on a free loopback port; its last answers are kept in the demo folder.
+puerto_estado=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+args=(--carpeta "$demo/tienda" --estado "127.0.0.1:$puerto_estado")
+echo "== Status while it runs: http://127.0.0.1:$puerto_estado/ (also /estado and /metrics)"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then args+=(--sin-ventana); fi
 if [ $seguir -eq 1 ]; then
   echo "== The robot runs until you close it (robot log: $demo/tienda/rovend.log)"
@@ -63,6 +66,17 @@ else
     kill -0 $robot 2>/dev/null || break
     sleep 1
   done
+  python3 - "$puerto_estado" "$demo" <<'PY' || true
+import json, sys, urllib.request
+base = f"http://127.0.0.1:{sys.argv[1]}"
+for ruta, archivo in (("/estado", "estado.json"), ("/metrics", "metrics.txt")):
+    with urllib.request.urlopen(base + ruta, timeout=5) as r:
+        open(f"{sys.argv[2]}/{archivo}", "wb").write(r.read())
+e = json.load(open(f"{sys.argv[2]}/estado.json"))
+print("== /estado: robot", e["robot"]["estado"], "- printed", e["documentos_impresos"],
+      "- pending", {k: v["cantidad"] for k, v in e["pendientes"].items()},
+      "- printer state", e["impresora"]["codigo_estado"], e["impresora"]["significado"])
+PY
   kill -TERM $robot 2>/dev/null || true
   wait $robot || true
 fi
@@ -73,3 +87,4 @@ echo
 echo "Paper roll: $demo/rollo.txt"
 echo "Journal:    $demo/diario.jsonl (one JSON line per printed document)"
 echo "Server log: $demo/servidor.log"
+[ $seguir -eq 1 ] || echo "Status:     $demo/estado.json and $demo/metrics.txt (the endpoint's last answers)"

@@ -10,6 +10,9 @@ paquetes=(
   sqlite3 xvfb xauth python3 ccache
   postgresql libqt6sql6-psql
   clang libclang-rt-14-dev
+  # The status endpoint (Debian's qt6-httpserver-dev needs the WebSockets
+  # development files without depending on them); promtool checks /metrics.
+  qt6-httpserver-dev qt6-websockets-dev prometheus
 )
 
 faltan=()

@@ -169,6 +169,7 @@ void ImpresionNotaCredito::Fallar(const QString& detalle)
     if (!detalle.isEmpty())
         texto += QChar(13) + detalle;
     qCWarning(lcNota).noquote() << "nota de crédito" << codigo_ << "etapa" << etapa << detalle;
+    ctx_.pantalla.AnotarFalla(etapa, texto);
     ctx_.pantalla.MostrarMensaje(texto);
     ctx_.control.DetenerPorFalla();
 }

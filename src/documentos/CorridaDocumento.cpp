@@ -348,6 +348,7 @@ CorridaDocumento::Fin CorridaDocumento::Anotar(qlonglong codigo, const QString& 
             ctx_.pantalla.PonerEtiqueta(tipo_ == Tipo::Factura ? 4 : 6, numero);
             qCInfo(lcDocumento).noquote()
                 << Nombre(codigo) << "impresa con el número" << numero << "Z" << z;
+            ctx_.pantalla.ContarImpreso(tipo_ == Tipo::Factura ? QStringLiteral("factura") : QStringLiteral("nota_credito"));
             // The marker stays: it names a document no longer pending.
             return Fin::Bien();
         }

@@ -95,6 +95,7 @@ void ImpresionFactura::Falla(const CorridaDocumento& corrida, const CorridaDocum
         texto += cr + fin.Detalle;
     qCWarning(lcFactura).noquote()
         << "factura abandonada en la etapa" << Texto::NumeroSinSigno(corrida.Etapa());
+    ctx_.pantalla.AnotarFalla(corrida.Etapa(), texto);
     ctx_.pantalla.MostrarMensaje(texto);
     ctx_.control.DetenerPorFalla();
 }

@@ -35,6 +35,7 @@ bool EnlaceImpresora::Cancelando() const
 
 EnlaceImpresora::Entrega EnlaceImpresora::EnviarComando()
 {
+    inicioMs_ = reloj_.AhoraMs();
     Secuencia = Trama::SiguienteSecuencia(Secuencia);
     const QByteArray trama = Trama::Enmarcar(Comando, Secuencia);
     const QByteArray salida = trama + Trama::Checksum(trama);

@@ -56,6 +56,8 @@ class EnlaceImpresora
 
     // STX "0" FS "0" FS "0" FS "ERROR DE COMUNICACION" ETX, no checksum.
     static QByteArray RespuestaError();
+    // Milliseconds since the current (or last) exchange began.
+    qint64 DuracionMs() const { return reloj_.AhoraMs() - inicioMs_; }
 
     // The stop flag is set: nothing more goes to the printer.
     bool Cancelando() const;
@@ -68,4 +70,5 @@ class EnlaceImpresora
 
     PuertoSerie& puerto_;
     Reloj& reloj_;
+    qint64 inicioMs_ = 0;
 };

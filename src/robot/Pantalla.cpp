@@ -115,3 +115,28 @@ void Pantalla::MostrarMensaje(const QString& texto)
 }
 
 void Pantalla::RestaurarVentana() { Q_EMIT VentanaRestaurada(); }
+
+void Pantalla::AnotarPendientes(const QString& lista, const std::optional<QList<Pendiente>>& filas)
+{
+    if (!filas)
+        return;
+    QList<qlonglong> codigos;
+    codigos.reserve(filas->size());
+    for (const Pendiente& p : *filas)
+        codigos.append(p.Codigo);
+    if (codigos_.contains(lista) && codigos_.value(lista) == codigos)
+        return; // once a second: only changes cross the threads
+    codigos_[lista] = codigos;
+    Q_EMIT CodigosPendientes(lista, codigos);
+}
+
+void Pantalla::ContarImpreso(const QString& tipo) { Q_EMIT DocumentoImpreso(tipo); }
+
+void Pantalla::AnotarFalla(double etapa, const QString& mensaje) { Q_EMIT FallaAnotada(etapa, mensaje); }
+
+void Pantalla::AnotarDetencion() { Q_EMIT DetenidoPorFalla(); }
+
+void Pantalla::AnotarIntercambio(const QByteArray& comando, const QByteArray& respuesta, qint64 ms)
+{
+    Q_EMIT IntercambioTerminado(comando, respuesta, ms);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BaseDatos.h"
 #include "Leds.h"
 
 #include <QMap>
@@ -65,6 +66,20 @@ public:
 
     void RestaurarVentana();
 
+    // For the status view beside the window (additive; nothing here changes
+    // what the window shows).
+    // The Códigos of a pending list (DBList1..3), so the view can tell how
+    // long the oldest has waited; nothing when the query failed.
+    void AnotarPendientes(const QString& lista, const std::optional<QList<Pendiente>>& filas);
+    // A document printed and written back: "factura" or "nota_credito".
+    void ContarImpreso(const QString& tipo);
+    // A run gave up at stage `etapa` (negative: no stage) with this message.
+    void AnotarFalla(double etapa, const QString& mensaje);
+    // The robot stopped itself after a failure (DetenerPorFalla).
+    void AnotarDetencion();
+    // A finished printer exchange and how long it took.
+    void AnotarIntercambio(const QByteArray& comando, const QByteArray& respuesta, qint64 ms);
+
 Q_SIGNALS:
     void ListaAgregada(const QString& lista, const QString& texto);
     void ListaLimpiada(const QString& lista);
@@ -78,6 +93,11 @@ Q_SIGNALS:
     void PizarraCambiada(const QString& rtf);
     void Mensaje(const QString& texto);
     void VentanaRestaurada();
+    void CodigosPendientes(const QString& lista, const QList<qlonglong>& codigos);
+    void DocumentoImpreso(const QString& tipo);
+    void FallaAnotada(double etapa, const QString& mensaje);
+    void DetenidoPorFalla();
+    void IntercambioTerminado(const QByteArray& comando, const QByteArray& respuesta, qint64 ms);
 
 private:
     QMap<QString, QStringList> listas_;
@@ -90,4 +110,5 @@ private:
     bool timer_ = false;
     QString pizarra_;
     QStringList mensajes_;
+    QMap<QString, QList<qlonglong>> codigos_;
 };

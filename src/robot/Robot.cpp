@@ -22,6 +22,7 @@ Robot::Robot(const Ajustes& ajustes, std::unique_ptr<PuertoSerie> puerto, Reloj*
     enlace_->cancelar = &cancelar_;
     enlace_->PrimeraActivacion = true;
     enlace_->AvisoOperador = [this](const QString& t) { pantalla_->MostrarMensaje(t); };
+    enlace_->AlTerminar = [this](const QByteArray& c, const QByteArray& r) { pantalla_->AnotarIntercambio(c, r, enlace_->DuracionMs()); };
     contexto_.reset(new ContextoImpresion{*enlace_, *comandos_, tienda_, *pantalla_,
                                           ajustes_.config, ajustesTienda_, *this,
                                           ajustes_.rutaPrograma});
@@ -139,6 +140,7 @@ void Robot::DetenerPorFalla()
     PonerTimer(false);
     pantalla_->PonerTitulo(QStringLiteral("Command3"), QStringLiteral("Iniciar"));
     pantalla_->Habilitar(QStringLiteral("Command10"), true);
+    pantalla_->AnotarDetencion();
 }
 
 void Robot::Timer1_Timer()
@@ -176,6 +178,7 @@ std::optional<QList<Pendiente>> Robot::RefrescarFacturas()
     auto filas = tienda_.FacturasPendientes(ajustes_.config.NumeroCaja);
     if (filas)
         pantalla_->PonerPendientes(QStringLiteral("DBList2"), textos(*filas));
+    pantalla_->AnotarPendientes(QStringLiteral("DBList2"), filas);
     facturasPendientes_ = filas ? filas->size() : 0;
     return filas;
 }
@@ -185,6 +188,7 @@ std::optional<QList<Pendiente>> Robot::RefrescarNotas()
     auto filas = tienda_.NotasPendientes(ajustes_.config.NumeroCaja);
     if (filas)
         pantalla_->PonerPendientes(QStringLiteral("DBList1"), textos(*filas));
+    pantalla_->AnotarPendientes(QStringLiteral("DBList1"), filas);
     notasPendientes_ = filas ? filas->size() : 0;
     primeraNota_ = filas && !filas->isEmpty() ? filas->first().Codigo : 0;
     return filas;
@@ -199,6 +203,7 @@ void Robot::ActualizarListas()
     const auto tiquetes = local_.TiketsPendientes(ajustes_.config.NumeroCaja);
     if (tiquetes)
         pantalla_->PonerPendientes(QStringLiteral("DBList3"), textos(*tiquetes));
+    pantalla_->AnotarPendientes(QStringLiteral("DBList3"), tiquetes);
     const bool ok = tiquetes && RefrescarFacturas() && RefrescarNotas();
     tienda_.PonerEsperaReconexion(espera);
     // A lost database is reported once when the lists stop, not every second.

@@ -8,6 +8,7 @@
 #include "Robot.h"
 #include "VistaPizarra.h"
 #include "frmImprimirFacturaROBOT.h"
+#include "estado/EstadoRobot.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -49,6 +50,21 @@ Supervisor::Supervisor(const AjustesRobot& ajustes, bool sinVentana, QObject* pa
     // window refuses while the robot runs.
     connect(servidor_.get(), &EnlaceServidor::Despedido, this, [this] { QCoreApplication::exit(codigo_); });
     servidor_->VentanaVisible = [this] { return ventana_ && ventana_->isVisible(); };
+    // The status view and its alarm: fed by the model's signals like the window.
+    estado_ = std::make_unique<EstadoRobot>(robot_->pantalla());
+    estado_->SeguirServidor(*servidor_);
+}
+
+void Supervisor::PonerUmbralAlarma(double segundos) { estado_->PonerUmbralAlarma(segundos); }
+
+bool Supervisor::AbrirEstado(const ServidorEstado::Direccion& direccion, QString* error)
+{
+    http_ = std::make_unique<ServidorEstado>(*estado_);
+    if (http_->Escuchar(direccion))
+        return true;
+    *error = http_->Error();
+    http_.reset();
+    return false;
 }
 
 Supervisor::~Supervisor()
@@ -62,6 +78,8 @@ Supervisor::~Supervisor()
         hilo_.quit();
         hilo_.wait();
     }
+    http_.reset();
+    estado_.reset();
     ventana_.reset();
     consola_.reset();
     delete robot_;
@@ -86,6 +104,7 @@ void Supervisor::Arrancar()
                         pizarra->ensureCursorVisible();
                     });
         }
+        connect(estado_.get(), &EstadoRobot::AlarmaCambiada, ventana_.get(), &frmImprimirFacturaROBOT::MostrarAlarma);
         ventana_->show();
     }
     hilo_.start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AjustesRobot.h"
+#include "estado/ServidorEstado.h"
 
 #include <QObject>
 #include <QThread>
@@ -10,6 +11,7 @@
 class Consola;
 class EnlaceServidor;
 class EspejoControles;
+class EstadoRobot;
 class Robot;
 class VistaPizarra;
 class frmImprimirFacturaROBOT;
@@ -33,6 +35,11 @@ public:
     // The exit status once the event loop has ended.
     int CodigoSalida() const { return codigo_; }
 
+    // The status view: the alarm's threshold, and the HTTP endpoint (false
+    // with the reason when its address cannot be bound).
+    void PonerUmbralAlarma(double segundos);
+    bool AbrirEstado(const ServidorEstado::Direccion& direccion, QString* error);
+
     // Shows an operator message: a modal box, or a console line headless.
     std::function<void(const QString&)> Avisar;
 
@@ -48,6 +55,8 @@ private:
     std::unique_ptr<Consola> consola_;
     std::unique_ptr<frmImprimirFacturaROBOT> ventana_;
     std::unique_ptr<VistaPizarra> vistaPizarra_; // the board in the window
+    std::unique_ptr<EstadoRobot> estado_;
+    std::unique_ptr<ServidorEstado> http_;
     bool apagando_ = false;
     bool terminado_ = false;
     int codigo_ = 0;

@@ -78,6 +78,12 @@ frmImprimirFacturaROBOT::frmImprimirFacturaROBOT(Robot& robot, QWidget* parent)
     auto* raiz = new QVBoxLayout(central);
     raiz->setContentsMargins(8, 6, 8, 4);
     raiz->setSpacing(6);
+    alarma_ = new QLabel;
+    alarma_->setObjectName(QStringLiteral("AvisoAlarma"));
+    alarma_->setWordWrap(true);
+    alarma_->setStyleSheet(QStringLiteral("background:#d63939;color:white;font-weight:bold;padding:6px;"));
+    alarma_->hide();
+    raiz->addWidget(alarma_);
     raiz->addWidget(ConstruirDatos());
 
     auto* medio = new QHBoxLayout;
@@ -748,4 +754,12 @@ void frmImprimirFacturaROBOT::closeEvent(QCloseEvent* e)
             QStringLiteral("Cerrando: el robot termina el documento en curso y se detiene."));
     }
     Q_EMIT Cerrando();
+}
+
+void frmImprimirFacturaROBOT::MostrarAlarma(bool activa, const QString& texto)
+{
+    alarma_->setText(texto);
+    alarma_->setVisible(activa);
+    if (activa && bandeja_->Icono())
+        bandeja_->Icono()->showMessage(QStringLiteral("Rovend"), texto, QSystemTrayIcon::Warning);
 }

@@ -29,6 +29,9 @@ class frmImprimirFacturaROBOT : public QMainWindow
     // What the options panel holds now: the selected task and its fields.
     TareaOpciones OpcionesPanel() const;
     IconoBandeja& Bandeja() { return *bandeja_; }
+    // Documents left waiting: a banner over the window and, from the tray,
+    // a message; an empty text when it ends.
+    void MostrarAlarma(bool activa, const QString& texto);
 
     static constexpr char kTitulo[] = "Corvena - Rovend - FISCAL  V.3.0.6";
     static constexpr char kSoloNumeros[] = "Inserte solo números en esta casilla.";
@@ -80,6 +83,7 @@ class frmImprimirFacturaROBOT : public QMainWindow
     QWidget* pendientes_ = nullptr;
     QLabel* estadoRobot_ = nullptr;
     QLabel* estadoPedido_ = nullptr;
+    QLabel* alarma_ = nullptr;
     QHash<QString, bool> habilitado_; // what the model last said
     int pedidos_ = 0;                 // requests the robot has not handled yet
     bool cerrando_ = false;

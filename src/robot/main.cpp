@@ -45,6 +45,14 @@ int main(int argc, char** argv)
                         QStringLiteral("DIR")});
     opciones.addOption({QStringLiteral("sin-ventana"),
                         QStringLiteral("Sin ventana: mensajes y registro en la consola.")});
+    opciones.addOption({QStringLiteral("estado"),
+                        QStringLiteral("Página de estado, API y métricas en [DIRECCIÓN:]PUERTO "
+                                       "(dirección por omisión 127.0.0.1)."),
+                        QStringLiteral("[DIRECCION:]PUERTO")});
+    opciones.addOption({QStringLiteral("alarma"),
+                        QStringLiteral("Minutos de espera de un documento con el robot detenido "
+                                       "antes de la alarma (5; admite decimales)."),
+                        QStringLiteral("MINUTOS"), QStringLiteral("5")});
     // A usage error is status 2, apart from the messages that end the program (1).
     if (!opciones.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "%s\n", qPrintable(opciones.errorText()));
@@ -54,6 +62,21 @@ int main(int argc, char** argv)
         opciones.showHelp(0);
     if (opciones.isSet(QStringLiteral("version")))
         opciones.showVersion();
+
+    std::optional<ServidorEstado::Direccion> estado;
+    QString errorEstado;
+    if (opciones.isSet(QStringLiteral("estado")) &&
+        !(estado = ServidorEstado::LeerDireccion(opciones.value(QStringLiteral("estado")), &errorEstado))) {
+        std::fprintf(stderr, "--estado: %s\n", qPrintable(errorEstado));
+        return 2;
+    }
+    bool minutosOk = false;
+    const double minutosAlarma = opciones.value(QStringLiteral("alarma")).toDouble(&minutosOk);
+    if (!minutosOk || minutosAlarma < 0) {
+        std::fprintf(stderr, "--alarma: se esperaban minutos, no %s\n",
+                     qPrintable(opciones.value(QStringLiteral("alarma"))));
+        return 2;
+    }
 
     const QString carpeta = opciones.isSet(QStringLiteral("carpeta"))
                                 ? opciones.value(QStringLiteral("carpeta"))
@@ -89,6 +112,15 @@ int main(int argc, char** argv)
     {
         Supervisor supervisor(inicio.ajustes, sinVentana);
         supervisor.Avisar = avisar;
+        supervisor.PonerUmbralAlarma(minutosAlarma * 60);
+        if (estado && !supervisor.AbrirEstado(*estado, &errorEstado)) {
+            const QString m = QStringLiteral("No se pudo abrir el estado en %1: %2")
+                                  .arg(opciones.value(QStringLiteral("estado")), errorEstado);
+            qWarning().noquote() << m;
+            avisar(m);
+            RegistroArchivo::Instalar(nullptr, false);
+            return Arranque::kSalidaMensaje;
+        }
         SenalesTerminar senales;
         QObject::connect(&senales, &SenalesTerminar::Terminar, &supervisor, &Supervisor::Apagar);
         supervisor.Arrancar();

@@ -20,6 +20,7 @@ EnlaceServidor::EnlaceServidor(int numeroCaja, QObject* parent)
         ipLocal_ = socket_.localAddress().toString();
         qCInfo(lcServidor).noquote() << "conectado a" << socket_.peerName() << socket_.peerPort();
     });
+    connect(&socket_, &QTcpSocket::stateChanged, this, [this] { registrado_ = registrado_ && Conectado(); Q_EMIT EnlaceCambiado(Conectado(), registrado_); });
 }
 
 void EnlaceServidor::ConectarServidor(const QString& direccion, quint16 puerto)
@@ -78,6 +79,7 @@ void EnlaceServidor::AlLlegar()
         break;
     case DespachoServidor::Accion::Registrar:
         Enviar(Registro(nombreEquipo_, ipLocal_, QDateTime::currentDateTime()));
+        registrado_ = Conectado(); Q_EMIT EnlaceCambiado(Conectado(), registrado_);
         pizarra_.IniciarPizarra();
         MostrarPizarra();
         break;

@@ -28,6 +28,8 @@ public:
     void Despedirse();
 
     bool Conectado() const;
+    // Connected and answered the server's greeting with the registration.
+    bool Registrado() const { return registrado_; }
     Pizarra& pizarra() { return pizarra_; }
     QString NombreEquipo() const { return nombreEquipo_; }
     QString IpLocal() const { return ipLocal_; }
@@ -61,6 +63,8 @@ Q_SIGNALS:
     // "X%": end at once, no goodbye.
     void OrdenSalir();
     void Despedido();
+    // The link was made, lost or registered (for the status view).
+    void EnlaceCambiado(bool conectado, bool registrado);
 
 private:
     void AlLlegar();
@@ -76,4 +80,5 @@ private:
     QString ipLocal_;
     bool despidiendo_ = false;
     bool fallado_ = false;
+    bool registrado_ = false;
 };

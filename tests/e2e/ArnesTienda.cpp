@@ -63,7 +63,7 @@ bool ArnesTienda::Preparar(const OpcionesTienda& opciones, const QStringList& ar
 bool ArnesTienda::ArrancarRobot()
 {
     salidaRobot_.clear();
-    robot_.start(QStringLiteral(ROVEND), {"--sin-ventana", "--carpeta", RutaPrograma()});
+    robot_.start(QStringLiteral(ROVEND), QStringList{"--sin-ventana", "--carpeta", RutaPrograma()} + argsRobot);
     return robot_.waitForStarted(5000);
 }
 

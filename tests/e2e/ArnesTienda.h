@@ -28,6 +28,7 @@ class ArnesTienda
     TiendaDemo tienda;
 
     bool ArrancarRobot();
+    QStringList argsRobot; // extra options for the robot (--estado, --alarma)
     // SIGTERM and the robot's own shutdown; its exit status, -1 if it hung.
     int TerminarRobot(int msLimite = 30000);
     void MatarRobot(); // SIGKILL, no chance to clean up
