@@ -1,9 +1,9 @@
 // Measures the printer link against the simulator program at 9600 baud:
 //  1. 200 state queries: wall time over the line time of the bytes moved;
 //  2. one 5-second exchange with a silent printer: CPU time over wall time.
-#include "ComandosFiscales.h"
-#include "EnlaceImpresora.h"
-#include "PuertoQt.h"
+#include "impresora/ComandosFiscales.h"
+#include "impresora/EnlaceImpresora.h"
+#include "impresora/PuertoQt.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

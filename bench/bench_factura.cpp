@@ -5,9 +5,9 @@
 // the median is held to the target of 1.10.
 //
 //     bench_factura [items=20] [runs=5]
-#include "BancoImpresion.h"
-#include "ImpresionFactura.h"
-#include "LectorRespuesta.h"
+#include "apoyo/BancoImpresion.h"
+#include "documentos/ImpresionFactura.h"
+#include "impresora/LectorRespuesta.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -75,7 +75,7 @@ int main(int argc, char** argv)
 
         QElapsedTimer reloj;
         reloj.start();
-        ImpresionFactura(*banco.ctx).ImprimirFactura();
+        banco.TurnoFactura();
         const double pared = reloj.nsecsElapsed() / 1e9;
 
         // The run pauses 0.1 s at its end and 0.2 s before each repeated

@@ -2,9 +2,9 @@
 // with a long history. Builds the shop, runs the queries, prints medians.
 // With --postgres the shop database is made on that PostgreSQL server (its
 // password from PGPASSWORD or ~/.pgpass); the local database stays SQLite.
-#include "BaseLocal.h"
-#include "BaseTienda.h"
-#include "Configuracion.h"
+#include "tienda/BaseLocal.h"
+#include "tienda/BaseTienda.h"
+#include "tienda/Configuracion.h"
 #include "TiendaDemo.h"
 
 #include <QCommandLineParser>

@@ -8,8 +8,8 @@
 //    peak memory of the process.
 //
 //     bench_robot [rendimiento|reposo|todo] [facturas=50] [segundos=60]
-#include "Arranque.h"
-#include "Robot.h"
+#include "tienda/Arranque.h"
+#include "motor/Robot.h"
 #include "SimuladorEnHilo.h"
 #include "TiendaDemo.h"
 

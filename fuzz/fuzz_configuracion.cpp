@@ -1,8 +1,8 @@
 // The reading of Vendrix.inf on any bytes, and what start-up derives from it:
 // the database and marker paths and the serial port.
 #include "Ayudas.h"
-#include "Configuracion.h"
-#include "NombrePuerto.h"
+#include "tienda/Configuracion.h"
+#include "impresora/NombrePuerto.h"
 
 #include <QLoggingCategory>
 

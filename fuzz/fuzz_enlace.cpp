@@ -3,12 +3,12 @@
 // Checks what every caller relies on: the port is closed again, and the reply
 // is either the synthetic error reply or starts at an STX.
 #include "Ayudas.h"
-#include "EnlaceImpresora.h"
-#include "LectorRespuesta.h"
-#include "Leds.h"
-#include "Protocolo.h"
-#include "PuertoFalso.h"
-#include "RelojFalso.h"
+#include "impresora/EnlaceImpresora.h"
+#include "impresora/LectorRespuesta.h"
+#include "impresora/Leds.h"
+#include "impresora/Protocolo.h"
+#include "apoyo/PuertoFalso.h"
+#include "apoyo/RelojFalso.h"
 
 #include <QLoggingCategory>
 

@@ -2,10 +2,10 @@
 // printer on a noisy line may hold. The runs turn some of these fields into
 // numbers (the Z label) and into text for the lists.
 #include "Ayudas.h"
-#include "LectorRespuesta.h"
-#include "Leds.h"
-#include "Legible.h"
-#include "Texto.h"
+#include "impresora/LectorRespuesta.h"
+#include "impresora/Leds.h"
+#include "comun/Legible.h"
+#include "comun/Texto.h"
 
 #include <cstdlib>
 

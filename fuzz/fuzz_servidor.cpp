@@ -1,9 +1,9 @@
 // What the shop's server may send, read as the link reads it: bytes in
 // pieces, each piece one message for the dispatch, acted on the chat board as
 // the link does, and the board rendered for the window after every change.
-#include "CodigoPagina.h"
-#include "DespachoServidor.h"
-#include "Pizarra.h"
+#include "comun/CodigoPagina.h"
+#include "servidor/DespachoServidor.h"
+#include "servidor/Pizarra.h"
 
 #include <QLoggingCategory>
 

@@ -6,7 +6,7 @@
 // the sequence byte and the command byte.
 #include "Ayudas.h"
 #include "LectorTramas.h"
-#include "Protocolo.h"
+#include "impresora/Protocolo.h"
 #include "SimuladorFiscal.h"
 
 #include <QCoreApplication>

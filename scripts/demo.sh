@@ -54,10 +54,10 @@ echo "== Status while it runs: http://127.0.0.1:$puerto_estado/ (also /estado an
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then args+=(--sin-ventana); fi
 if [ $seguir -eq 1 ]; then
   echo "== The robot runs until you close it (robot log: $demo/tienda/rovend.log)"
-  build/src/robot/rovend "${args[@]}" || true
+  build/src/app/rovend "${args[@]}" || true
 else
   echo "== The robot prints the pending documents (log: $demo/tienda/rovend.log) ..."
-  build/src/robot/rovend "${args[@]}" >"$demo/robot.out" 2>&1 &
+  build/src/app/rovend "${args[@]}" >"$demo/robot.out" 2>&1 &
   robot=$!
   pids+=($robot)
   # Invoices go one per second-tick; a credit note every twelfth free tick.

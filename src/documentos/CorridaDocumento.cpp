@@ -1,8 +1,8 @@
-#include "CorridaDocumento.h"
+#include "documentos/CorridaDocumento.h"
 
-#include "CodigoPagina.h"
-#include "LectorRespuesta.h"
-#include "Texto.h"
+#include "comun/CodigoPagina.h"
+#include "impresora/LectorRespuesta.h"
+#include "comun/Texto.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,9 +17,6 @@ namespace
 {
 using Entrega = EnlaceImpresora::Entrega;
 
-const QString kList1 = QStringLiteral("List1");
-const QString kList2 = QStringLiteral("List2");
-const QString kVerificando = QStringLiteral("Verificando estado...");
 // "8" FS "T": a fiscal document is open on the printer.
 constexpr char kFiscalEnCurso[] = "01";
 // A state query is asked this many times before the run gives up on it.
@@ -92,7 +89,7 @@ void CorridaDocumento::Enviar(const QByteArray& comando)
 {
     ctx_.enlace.Comando = comando;
     ctx_.enlace.EnviarComando();
-    ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
+    ctx_.bitacora.Intercambio(ctx_.enlace.Respuesta, ctx_.enlace.Comando, true);
 }
 
 std::optional<QByteArray> CorridaDocumento::Consultar(char letra, bool mostrar)
@@ -105,10 +102,7 @@ std::optional<QByteArray> CorridaDocumento::Consultar(char letra, bool mostrar)
         else
             ctx_.comandos.PidoEstadoT();
         const QByteArray& r = ctx_.enlace.Respuesta;
-        if (mostrar)
-            ctx_.pantalla.MuestroRespuesta(r, ctx_.enlace.Comando);
-        else
-            ctx_.pantalla.Listar(r, ctx_.enlace.Comando);
+        ctx_.bitacora.Intercambio(r, ctx_.enlace.Comando, mostrar);
         if (ctx_.enlace.UltimaEntrega == Entrega::NoEscrita)
             return std::nullopt; // stopped, or no port: asking again cannot help
         if (ctx_.enlace.UltimaEntrega != Entrega::Buena || LectorRespuesta::Fallo(r))
@@ -134,15 +128,15 @@ std::optional<QByteArray> CorridaDocumento::Consultar(char letra, bool mostrar)
 CorridaDocumento::Fin CorridaDocumento::EsperarImpresora()
 {
     const auto mostrarEstado = [this](const QByteArray& r) {
-        ctx_.pantalla.PonerEtiqueta(4, LectorRespuesta::UltimaFactura(r));
-        ctx_.pantalla.PonerEtiqueta(5, LectorRespuesta::AntesDeEtx(r));
+        ctx_.hechos.UltimaFactura = LectorRespuesta::UltimaFactura(r);
+        ctx_.hechos.UltimaZ = LectorRespuesta::AntesDeEtx(r);
+        ctx_.bitacora.Hechos(ctx_.hechos);
     };
     const QString sinRespuesta =
         QStringLiteral("La impresora no respondió a la consulta de su estado; no se imprimió "
                        "nada.");
-    ctx_.pantalla.LimpiarLista(kList1);
-    ctx_.pantalla.LimpiarLista(kList2);
-    ctx_.pantalla.AgregarLista(kList2, kVerificando);
+    ctx_.bitacora.Empezar();
+    ctx_.bitacora.Verificando(false);
     std::optional<QByteArray> r = Consultar('N', true);
     if (!r)
         return Fin::Etapa(sinRespuesta);
@@ -156,7 +150,7 @@ CorridaDocumento::Fin CorridaDocumento::EsperarImpresora()
                               Texto::NumeroConSigno(ctx_.enlace.tiempos.esperaNumeroMs / 1000.0) +
                               QStringLiteral(" segundos."));
         ctx_.enlace.DelayMili(kPausaEstado);
-        ctx_.pantalla.AgregarLista(kList1, kVerificando);
+        ctx_.bitacora.Verificando(true);
         r = Consultar('N', true);
         if (!r)
             return Fin::Etapa(sinRespuesta);
@@ -262,10 +256,9 @@ CorridaDocumento::Fin CorridaDocumento::Cerrar(qlonglong codigo, const ArchivoMa
     etapa_ = 8;
     ctx_.enlace.Comando = "E";
     ctx_.enlace.EnviarComando();
-    if (tipo_ == Tipo::Factura)
-        ctx_.pantalla.Listar(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
-    else
-        ctx_.pantalla.MuestroRespuesta(ctx_.enlace.Respuesta, ctx_.enlace.Comando);
+    // The invoice lists its closing without the lamps.
+    ctx_.bitacora.Intercambio(ctx_.enlace.Respuesta, ctx_.enlace.Comando,
+                              tipo_ == Tipo::NotaCredito);
     const Entrega entrega = ctx_.enlace.UltimaEntrega;
     const bool rechazo =
         entrega == Entrega::Buena && LectorRespuesta::Fallo(ctx_.enlace.Respuesta);
@@ -331,7 +324,10 @@ CorridaDocumento::Fin CorridaDocumento::LeerNumero(qlonglong codigo)
     }
     numero_ = NumeroEscrito(*campo);
     if (tipo_ == Tipo::NotaCredito)
-        ctx_.pantalla.PonerEtiqueta(6, numero_);
+    {
+        ctx_.hechos.UltimaNota = numero_;
+        ctx_.bitacora.Hechos(ctx_.hechos);
+    }
     return Fin::Bien();
 }
 
@@ -345,10 +341,11 @@ CorridaDocumento::Fin CorridaDocumento::Anotar(qlonglong codigo, const QString& 
         a = tipo_ == Tipo::Factura ? ctx_.tienda.EscribirFactura(codigo, numero, z)
                                    : ctx_.tienda.EscribirNota(codigo, numero, z);
         if (a.Ok && a.Filas == 1) {
-            ctx_.pantalla.PonerEtiqueta(tipo_ == Tipo::Factura ? 4 : 6, numero);
+            (tipo_ == Tipo::Factura ? ctx_.hechos.UltimaFactura : ctx_.hechos.UltimaNota) = numero;
+            ctx_.bitacora.Hechos(ctx_.hechos);
             qCInfo(lcDocumento).noquote()
                 << Nombre(codigo) << "impresa con el número" << numero << "Z" << z;
-            ctx_.pantalla.ContarImpreso(tipo_ == Tipo::Factura ? QStringLiteral("factura") : QStringLiteral("nota_credito"));
+            ctx_.bitacora.Impreso(tipo_ == Tipo::NotaCredito);
             // The marker stays: it names a document no longer pending.
             return Fin::Bien();
         }
@@ -404,8 +401,7 @@ CorridaDocumento::Fin CorridaDocumento::Recuperar(qlonglong codigo, const Archiv
     antes_ = marca.Antes;
     const QString nombre = Nombre(codigo);
     const QString mayus = nombre.left(1).toUpper() + nombre.mid(1);
-    ctx_.pantalla.LimpiarLista(kList1);
-    ctx_.pantalla.LimpiarLista(kList2);
+    ctx_.bitacora.Empezar();
 
     // The write-back failed after printing: the number is known.
     if (Digitos(marca.Numero) && marca.NumeroZ) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ArchivoMarca.h"
-#include "ContextoImpresion.h"
-#include "DocumentoArmado.h"
+#include "tienda/ArchivoMarca.h"
+#include "documentos/ContextoImpresion.h"
+#include "documentos/DocumentoArmado.h"
 
 #include <QString>
 #include <optional>

@@ -2,12 +2,12 @@
 
 #include "estado/InformeEstado.h"
 
-#include "CodigoPagina.h"
-#include "EnlaceServidor.h"
-#include "Legible.h"
-#include "LectorRespuesta.h"
-#include "Pantalla.h"
-#include "Protocolo.h"
+#include "comun/CodigoPagina.h"
+#include "servidor/EnlaceServidor.h"
+#include "comun/Legible.h"
+#include "impresora/LectorRespuesta.h"
+#include "motor/Pantalla.h"
+#include "impresora/Protocolo.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

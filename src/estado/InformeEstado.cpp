@@ -1,6 +1,6 @@
 #include "estado/InformeEstado.h"
 
-#include "Leds.h"
+#include "impresora/Leds.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

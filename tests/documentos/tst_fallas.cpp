@@ -4,10 +4,10 @@
 // operator was told; then the operator's way out (a reset where the printer
 // holds the document open, the fault gone, "Iniciar") must print the
 // document exactly once, complete, with the printer's number written back.
-#include "ArchivoMarca.h"
-#include "BancoImpresion.h"
-#include "ImpresionFactura.h"
-#include "ImpresionNotaCredito.h"
+#include "tienda/ArchivoMarca.h"
+#include "apoyo/BancoImpresion.h"
+#include "documentos/ImpresionFactura.h"
+#include "documentos/ImpresionNotaCredito.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -225,11 +225,10 @@ class TstFallas : public QObject
             codigo = banco.tienda.AgregarVenta(v);
         }
         QVERIFY(codigo > 0);
-        ImpresionFactura factura(*banco.ctx);
         ImpresionNotaCredito notas(*banco.ctx);
         const auto correr = [&] {
             banco.timer = true;
-            nota ? notas.ImprimirNotaCredito() : factura.ImprimirFactura();
+            nota ? banco.TurnoNota(notas) : banco.TurnoFactura();
         };
         const qsizetype antesDelCancel = banco.enviados.size();
         correr();

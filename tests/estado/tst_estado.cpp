@@ -6,9 +6,9 @@
 #include "estado/InformeEstado.h"
 #include "estado/ServidorEstado.h"
 
-#include "Leds.h"
-#include "Pantalla.h"
-#include "Protocolo.h"
+#include "impresora/Leds.h"
+#include "motor/Pantalla.h"
+#include "impresora/Protocolo.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

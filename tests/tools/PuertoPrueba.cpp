@@ -1,7 +1,7 @@
 #include "PuertoPrueba.h"
 
 #include "LectorTramas.h"
-#include "Protocolo.h"
+#include "impresora/Protocolo.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

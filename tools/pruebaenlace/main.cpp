@@ -1,12 +1,12 @@
 // Talks to a fiscal printer (or the simulator) by hand: sends the named
 // commands through the robot's own link and prints command and reply readably.
 //   pruebaenlace --puerto /dev/ttyS0 estado-n estado-t corte
-#include "ComandosFiscales.h"
-#include "EnlaceImpresora.h"
-#include "LectorRespuesta.h"
-#include "Legible.h"
-#include "NombrePuerto.h"
-#include "PuertoQt.h"
+#include "impresora/ComandosFiscales.h"
+#include "impresora/EnlaceImpresora.h"
+#include "impresora/LectorRespuesta.h"
+#include "comun/Legible.h"
+#include "impresora/NombrePuerto.h"
+#include "impresora/PuertoQt.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "LectorTramas.h"
 
-#include "Protocolo.h"
+#include "impresora/Protocolo.h"
 
 namespace
 {

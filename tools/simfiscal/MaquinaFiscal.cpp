@@ -1,7 +1,7 @@
 #include "MaquinaFiscal.h"
 
-#include "CodigoPagina.h"
-#include "Protocolo.h"
+#include "comun/CodigoPagina.h"
+#include "impresora/Protocolo.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #include "SimuladorFiscal.h"
 
-#include "Protocolo.h"
+#include "impresora/Protocolo.h"
 
 #include <QFile>
 #include <QFileInfo>

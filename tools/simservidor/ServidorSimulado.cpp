@@ -1,6 +1,6 @@
 #include "ServidorSimulado.h"
 
-#include "CodigoPagina.h"
+#include "comun/CodigoPagina.h"
 
 ServidorSimulado::ServidorSimulado(QObject* parent) : QObject(parent)
 {

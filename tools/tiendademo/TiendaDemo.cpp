@@ -1,7 +1,7 @@
 #include "TiendaDemo.h"
 
-#include "CodigoPagina.h"
-#include "Configuracion.h"
+#include "comun/CodigoPagina.h"
+#include "tienda/Configuracion.h"
 #include "GuionSql.h"
 
 #include <QCoreApplication>

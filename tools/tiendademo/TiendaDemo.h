@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BaseDatos.h"
+#include "tienda/BaseDatos.h"
 
 #include <QDate>
 #include <QList>

@@ -1,6 +1,6 @@
 // tiendademo: makes a shop folder for the robot (configuration, data folder,
 // shop and local databases) filled with demo documents.
-#include "Configuracion.h"
+#include "tienda/Configuracion.h"
 #include "TiendaDemo.h"
 
 #include <QCommandLineParser>

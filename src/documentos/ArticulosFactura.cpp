@@ -1,0 +1,196 @@
+#include "documentos/ArticulosFactura.h"
+
+#include "documentos/ArmadoFactura.h"
+#include "documentos/CampoVenta.h"
+#include "comun/CodigoPagina.h"
+#include "impresora/ComandosFiscales.h"
+#include "comun/Conversiones.h"
+#include "impresora/Protocolo.h"
+#include "comun/Texto.h"
+
+namespace
+{
+constexpr int kAnchoVehiculos = 50;
+constexpr int kAncho80 = 38;
+constexpr int kAncho40 = 19;
+// Continuation lines after the item line; longer descriptions are cut.
+constexpr int kContinuaciones = 3;
+constexpr int kAnchoLinea = 39;
+constexpr int kAnchoTelefono = 33;
+constexpr int kAnchoCondicion = 28;
+
+QString Recortado(const QString& s)
+{
+    return Texto::Recortado(s);
+}
+
+QByteArray Articulo(const QString& descripcion, const QString& cantidad, const QString& precio,
+                    const QString& tasa)
+{
+    const QByteArray del(1, Protocolo::DEL);
+    return ComandosFiscales::Armar('B', {CodigoPagina::ABytes(descripcion), cantidad.toLatin1(),
+                                         precio.toLatin1(), tasa.toLatin1(), "M", del, del, del});
+}
+} // namespace
+
+ArticulosFactura::ArticulosFactura(ArmadoFactura& armado, const DatosEncabezado& datos)
+    : corrida_(armado), datos_(datos)
+{
+    ancho_ = datos.variante == VarianteInstalacion::Vehiculos ? kAnchoVehiculos
+             : armado.Config().config.Columnas80           ? kAncho80
+                                                              : kAncho40;
+}
+
+bool ArticulosFactura::ArmarArticulos(const QList<QSqlRecord>& lineas)
+{
+    bool continuo = false; // the last item printed continuation lines
+    for (const QSqlRecord& linea : lineas)
+        if (!ArmarArticulo(linea, continuo))
+            return false;
+    if (continuo)
+        Separador();
+
+    corrida_.PonerEtapa(5);
+    corrida_.Agregar(ComandosFiscales::Armar('E', {"A"}));
+    return true;
+}
+
+bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
+{
+    const std::optional<double> cantidad = Cantidad(linea);
+    corrida_.PonerEtapa(4);
+    const std::optional<QString> descripcion = Descripcion(linea);
+    const std::optional<double> precio = CampoVenta::Numero(linea, QStringLiteral("Precio"));
+    if (!precio)
+        corrida_.Falta(QStringLiteral("Precio"));
+    if (!cantidad || !descripcion || !precio)
+        return false;
+    // An exempt flag left Null counts as exempt.
+    const bool exento = CampoVenta::Logico(linea, QStringLiteral("ExcentoImpuesto")).value_or(true);
+    const QString campoCantidad = Conversiones::CampoCantidad(*cantidad);
+    const QString campoPrecio = Conversiones::CampoPrecio(*precio);
+    const QString campoTasa = Conversiones::CampoTasa(datos_.tasa, exento);
+    if (campoCantidad.isEmpty())
+        corrida_.Falta(corrida_.Config().ModoCantidad >= 2
+                           ? QStringLiteral("CantDec")
+                           : QStringLiteral("Cantidad"));
+    if (campoPrecio.isEmpty())
+        corrida_.Falta(QStringLiteral("Precio"));
+    if (campoTasa.isEmpty())
+        corrida_.Falta(QStringLiteral("PorcentImpuesto"));
+    if (campoCantidad.isEmpty() || campoPrecio.isEmpty() || campoTasa.isEmpty())
+        return false;
+    // The printer's own refusal of an item is answered by sending it again.
+    corrida_.Agregar(
+        Articulo(Conversiones::LimpioCadena(Recortado(Texto::Izquierda(*descripcion, ancho_))),
+                 campoCantidad, campoPrecio, campoTasa),
+        true);
+    continuo = Continuaciones(*descripcion);
+    return true;
+}
+
+std::optional<double> ArticulosFactura::Cantidad(const QSqlRecord& linea) const
+{
+    // Mode 0 reads "Cantidad" as mode 1 does: a fiscal item of no quantity is wrong.
+    const int modo = corrida_.Config().ModoCantidad;
+    const bool decimal = modo == 2 || modo == 3;
+    const QString campo = decimal ? QStringLiteral("CantDec") : QStringLiteral("Cantidad");
+    const std::optional<double> cantidad = CampoVenta::Numero(linea, campo);
+    if (!cantidad)
+        corrida_.Falta(campo);
+    return cantidad;
+}
+
+std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) const
+{
+    const auto nombreCampo = CampoVenta::Texto(linea, QStringLiteral("Nombre"));
+    if (!nombreCampo) {
+        corrida_.Falta(QStringLiteral("Nombre"));
+        return std::nullopt;
+    }
+    const QString nombre = Recortado(*nombreCampo);
+    QString base = nombre;
+    if (corrida_.Config().config.CodProd) {
+        // Only glued before the name: a Null code reads as empty.
+        base = Recortado(CampoVenta::TextoOpcional(linea, QStringLiteral("COD_PROD"))) +
+               QLatin1Char(' ') + nombre;
+    }
+    const auto especificacion = CampoVenta::Texto(linea, QStringLiteral("Especificación"));
+
+    QString descripcion = base;
+    if (!datos_.plantillaAuxiliar || datos_.variante == VarianteInstalacion::Vehiculos) {
+        if (especificacion)
+            descripcion += QLatin1Char(' ') + *especificacion;
+    } else if (especificacion && !especificacion->isEmpty() &&
+               *especificacion != QLatin1String("-")) {
+        descripcion = Recortado(*especificacion);
+    }
+
+    if (datos_.variante == VarianteInstalacion::Vehiculos) {
+        descripcion = nombre;
+        if (!datos_.placa.isEmpty())
+            descripcion += QStringLiteral(" Placa:") + datos_.placa;
+    }
+    if (datos_.variante == VarianteInstalacion::ClienteVendedor && especificacion)
+        descripcion = Recortado(*especificacion) + QLatin1Char(' ') + nombre;
+    return descripcion;
+}
+
+bool ArticulosFactura::Continuaciones(const QString& descripcion)
+{
+    bool imprimio = false;
+    for (int k = 1; k <= kContinuaciones; ++k) {
+        if (descripcion.size() <= k * ancho_)
+            break;
+        corrida_.LineaTexto(Recortado(Texto::Medio(descripcion, k * ancho_ + 1, ancho_)));
+        imprimio = true;
+    }
+    return imprimio;
+}
+
+void ArticulosFactura::Separador()
+{
+    const QString cero = Conversiones::Cifras(0);
+    corrida_.Agregar(Articulo(QStringLiteral("-------"), cero, cero, QStringLiteral("0000")));
+}
+
+void ArticulosFactura::ArmarLineasFinales()
+{
+    const bool vehiculos = datos_.variante == VarianteInstalacion::Vehiculos;
+    const bool direccion = corrida_.Config().config.Direccion && !vehiculos;
+
+    if (vehiculos) {
+        static const struct {
+            const char* etiqueta;
+            int ancho;
+        } kVehiculo[] = {{"VIN: ", 44}, {"Serial Motor: ", 35}, {"Color: ", 42}};
+        for (int i = 0; i < 3; ++i)
+            if (!datos_.vehiculo[i].isEmpty())
+                corrida_.LineaTexto(
+                    Recortado(QLatin1String(kVehiculo[i].etiqueta) +
+                              Texto::Izquierda(datos_.vehiculo[i], kVehiculo[i].ancho)));
+    }
+
+    if (direccion) {
+        corrida_.PonerEtapa(7);
+        if (!datos_.direccion.isEmpty()) {
+            corrida_.LineaTexto(Recortado(Texto::Izquierda(datos_.direccion, kAnchoLinea)));
+            if (datos_.direccion.size() > kAnchoLinea)
+                corrida_.LineaTexto(
+                    Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoLinea)));
+        }
+    }
+
+    if (datos_.variante == VarianteInstalacion::Telefono)
+        corrida_.LineaTexto(Recortado(
+            QStringLiteral("Telf ") +
+            Conversiones::LimpioCadena(Texto::Izquierda(datos_.telefono, kAnchoTelefono))));
+
+    if (direccion) {
+        const QString condicion = datos_.formaPago == QLatin1String("Contado")
+                                      ? datos_.formaPago
+                                      : datos_.formaPago + QLatin1Char(' ') + datos_.textoMedioPago;
+        corrida_.LineaTexto(Recortado(QStringLiteral("Condición: ") +
+                                      Texto::Izquierda(condicion, kAnchoCondicion)));
+    }
+}

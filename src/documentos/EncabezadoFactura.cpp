@@ -1,0 +1,239 @@
+#include "documentos/EncabezadoFactura.h"
+
+#include "documentos/ArmadoFactura.h"
+#include "documentos/CampoVenta.h"
+#include "comun/CodigoPagina.h"
+#include "impresora/ComandosFiscales.h"
+#include "comun/Conversiones.h"
+#include "impresora/Protocolo.h"
+#include "comun/Texto.h"
+
+#include <QVariant>
+#include <cmath>
+
+namespace
+{
+constexpr int kLineasMaximas = 3;
+// The opening's name field and the width of a header text line.
+constexpr int kAnchoNombre = 38;
+constexpr int kAnchoLinea = 39;
+constexpr int kAnchoRif = 13;
+constexpr int kAnchoOrden = 70;
+constexpr int kAnchoGarantia = 50;
+constexpr int kAnchoDireccion2 = 49;
+
+QString Recortado(const QString& s)
+{
+    return Texto::Recortado(s);
+}
+} // namespace
+
+EncabezadoFactura::EncabezadoFactura(ArmadoFactura& armado) : corrida_(armado) {}
+
+VarianteInstalacion EncabezadoFactura::Variante(const QString& registro)
+{
+    const QString r = Texto::Recortado(registro);
+    if (r == QLatin1String("EOC0012553"))
+        return VarianteInstalacion::Vehiculos;
+    if (r == QLatin1String("EOC0015112") || r == QLatin1String("EOC0003310") ||
+        r == QLatin1String("EOC0011095"))
+        return VarianteInstalacion::ClienteVendedor;
+    if (r == QLatin1String("EOC0008906"))
+        return VarianteInstalacion::Telefono;
+    return VarianteInstalacion::Comun;
+}
+
+QString EncabezadoFactura::TextoMedioPago(const QVariant& codigo)
+{
+    static const char* const kTextos[] = {
+        "Efectivo",  "Cheque",          "T. Débito",     "T. Crédito", "Depósito",
+        "Retención", "Nota de Crédito", "Transferencia", "C. Tiket",   "Otros"};
+    bool ok = false;
+    const double n = codigo.toDouble(&ok);
+    if (codigo.isNull() || !ok || n != std::floor(n) || n < 0 || n > 9)
+        return QString();
+    return QString::fromUtf8(kTextos[int(n)]);
+}
+
+std::optional<DatosEncabezado> EncabezadoFactura::Armar(const QSqlRecord& venta)
+{
+    ArmadoFactura::Ajustes& ajustes = corrida_.Config();
+    datos_ = DatosEncabezado();
+    datos_.variante = Variante(ajustes.Registro);
+    vehiculos_ = datos_.variante == VarianteInstalacion::Vehiculos;
+    lineasEncabezado_ = 0;
+
+    if (!AbrirFactura(venta) || !LeerValores(venta))
+        return std::nullopt;
+    LineasNombre(venta);
+
+    corrida_.PonerEtapa(2.6);
+    const QString orden = TextoOrden(venta);
+
+    corrida_.PonerEtapa(2.7);
+    if (vehiculos_)
+        ajustes.config.MedioPago = false;
+    datos_.textoMedioPago = TextoMedioPago(venta.value(QStringLiteral("MedioPago")));
+
+    corrida_.PonerEtapa(2.8);
+    LineasOpcionales(venta, orden);
+
+    corrida_.PonerEtapa(2.9);
+    if (vehiculos_)
+        LineasVehiculo(venta);
+
+    corrida_.PonerEtapa(2.14);
+    return datos_;
+}
+
+bool EncabezadoFactura::AbrirFactura(const QSqlRecord& venta)
+{
+    corrida_.PonerEtapa(2);
+    const auto nombre = CampoVenta::Texto(venta, QStringLiteral("NombreCliente"));
+    const auto rif = CampoVenta::Texto(venta, QStringLiteral("Rif"));
+    if (!nombre)
+        corrida_.Falta(QStringLiteral("NombreCliente"));
+    if (!rif)
+        corrida_.Falta(QStringLiteral("Rif"));
+    if (!nombre || !rif)
+        return false;
+    const QByteArray del(1, Protocolo::DEL);
+    corrida_.Apertura(ComandosFiscales::Armar(
+        '@', {CodigoPagina::ABytes(
+                  Conversiones::LimpioCadena(Texto::Izquierda(Recortado(*nombre), kAnchoNombre))),
+              CodigoPagina::ABytes(
+                  Texto::Izquierda(Recortado(Conversiones::LimpioRif(*rif)), kAnchoRif)),
+              del, del, del, del, del, del}));
+    // The printer's answer to it is checked at stage 2.2, when it is sent.
+    corrida_.PonerEtapa(2.2);
+    return true;
+}
+
+bool EncabezadoFactura::LeerValores(const QSqlRecord& venta)
+{
+    const auto tasa = CampoVenta::Numero(venta, QStringLiteral("PorcentImpuesto"));
+    if (!tasa || Conversiones::CampoTasa(*tasa, false).isEmpty()) {
+        corrida_.Falta(QStringLiteral("PorcentImpuesto"));
+        return false;
+    }
+    datos_.tasa = *tasa;
+    datos_.telefono =
+        CampoVenta::Texto(venta, QStringLiteral("Teléfono")).value_or(QStringLiteral(" "));
+
+    corrida_.PonerEtapa(2.3);
+    const auto direccion = CampoVenta::Texto(venta, QStringLiteral("Dirección"));
+    const auto formaPago = CampoVenta::Texto(venta, QStringLiteral("NombreFormaPago"));
+    if (!direccion)
+        corrida_.Falta(QStringLiteral("Dirección"));
+    if (!formaPago)
+        corrida_.Falta(QStringLiteral("NombreFormaPago"));
+    if (!direccion || !formaPago)
+        return false;
+    datos_.direccion = Recortado(*direccion);
+    datos_.formaPago = Recortado(*formaPago);
+    if (!datos_.direccion.isEmpty())
+        datos_.direccion = Conversiones::LimpioCadena(datos_.direccion);
+
+    corrida_.PonerEtapa(2.4);
+    if (vehiculos_) {
+        if (datos_.telefono != QLatin1String(" "))
+            datos_.direccion += QStringLiteral(" tlf:") + datos_.telefono;
+        datos_.direccion += QStringLiteral(" Cond:") + datos_.formaPago;
+    }
+    const auto plantilla = CampoVenta::Logico(venta, QStringLiteral("PlantillaAuxiliar"));
+    if (!plantilla) {
+        corrida_.Falta(QStringLiteral("PlantillaAuxiliar"));
+        return false;
+    }
+    datos_.plantillaAuxiliar = *plantilla;
+    return true;
+}
+
+void EncabezadoFactura::LineasNombre(const QSqlRecord& venta)
+{
+    corrida_.PonerEtapa(2.5);
+    // Read and checked by the opening already.
+    const QString guardado = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreCliente"));
+    const QString nombre = Recortado(guardado);
+    if (nombre.size() > kAnchoNombre) {
+        ++lineasEncabezado_;
+        corrida_.LineaTexto(Recortado(Texto::Izquierda(guardado, kAnchoLinea)));
+        if (nombre.size() > kAnchoLinea) {
+            ++lineasEncabezado_;
+            corrida_.LineaTexto(Recortado(Texto::Medio(nombre, kAnchoLinea + 1, kAnchoLinea)));
+        }
+    }
+}
+
+QString EncabezadoFactura::TextoOrden(const QSqlRecord& venta) const
+{
+    if (!corrida_.Config().config.EntregaOrden || vehiculos_)
+        return QString();
+    QString orden = CampoVenta::TextoOpcional(venta, QStringLiteral("ORD_COMP"));
+    const QString nota = CampoVenta::TextoOpcional(venta, QStringLiteral("NotaEntrega"));
+    // A delivery note without a purchase order is not printed.
+    if (!nota.isEmpty() && nota != QLatin1String("S/N") && !orden.isEmpty())
+        orden += QLatin1Char(' ') + nota;
+    return orden;
+}
+
+void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString& orden)
+{
+    Configuracion& config = corrida_.Config().config;
+    const bool clienteVendedor = datos_.variante == VarianteInstalacion::ClienteVendedor;
+
+    if (lineasEncabezado_ < kLineasMaximas && !orden.isEmpty() && !vehiculos_ && !clienteVendedor) {
+        ++lineasEncabezado_;
+        corrida_.LineaTexto(Recortado(Texto::Izquierda(orden, kAnchoOrden)));
+    }
+
+    if (clienteVendedor && lineasEncabezado_ < kLineasMaximas) {
+        // Both are only glued into the line: a Null one reads as empty.
+        const QString cliente = CampoVenta::TextoOpcional(venta, QStringLiteral("COD_CLI"));
+        const QString vendedor = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreVendedor"));
+        ++lineasEncabezado_;
+        const QString p = QStringLiteral("Cli: ") + cliente + QStringLiteral(" Vend: ");
+        // A customer code too long for the line leaves no room for the salesman.
+        const QString linea = p.size() > kAnchoLinea
+                                  ? Texto::Izquierda(p, kAnchoLinea)
+                                  : p + Texto::Izquierda(vendedor, kAnchoLinea - p.size());
+        corrida_.LineaTexto(Recortado(linea));
+    }
+
+    if (vehiculos_)
+        config.CampoTextoAdic01 = false;
+    if (config.CampoTextoAdic01 && lineasEncabezado_ < kLineasMaximas) {
+        const QString libre = CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic01"));
+        if (!libre.isEmpty()) {
+            ++lineasEncabezado_;
+            corrida_.LineaTexto(Recortado(Texto::Izquierda(libre, kAnchoLinea)));
+        }
+    }
+}
+
+void EncabezadoFactura::LineasVehiculo(const QSqlRecord& venta)
+{
+    corrida_.PonerEtapa(2.101);
+    datos_.vehiculo = {CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic01")),
+                       CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic02")),
+                       CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic03"))};
+    datos_.placa = CampoVenta::TextoOpcional(venta, QStringLiteral("ORD_COMP"));
+
+    corrida_.PonerEtapa(2.102);
+    if (!datos_.direccion.isEmpty()) {
+        corrida_.PonerEtapa(2.103);
+        corrida_.LineaTexto(Recortado(QStringLiteral("DIRECCION: ") +
+                                      Texto::Izquierda(datos_.direccion, kAnchoLinea)));
+        corrida_.PonerEtapa(2.104);
+        if (datos_.direccion.size() > kAnchoLinea)
+            corrida_.LineaTexto(
+                Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoDireccion2)));
+    }
+
+    corrida_.PonerEtapa(2.11);
+    const QString garantia = CampoVenta::TextoOpcional(venta, QStringLiteral("NotaEntrega"));
+    if (!garantia.isEmpty())
+        corrida_.LineaTexto(
+            Recortado(Texto::Izquierda(QStringLiteral("Garantia: ") + garantia, kAnchoGarantia)));
+    corrida_.PonerEtapa(2.12);
+}
