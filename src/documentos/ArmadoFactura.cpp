@@ -1,6 +1,7 @@
 #include "documentos/ArmadoFactura.h"
 
 #include "documentos/ArticulosFactura.h"
+#include "documentos/CampoVenta.h"
 #include "comun/CodigoPagina.h"
 #include "impresora/ComandosFiscales.h"
 #include "comun/Conversiones.h"
@@ -53,4 +54,22 @@ void ArmadoFactura::Falta(const QString& campo)
     if (falla_.isEmpty())
         falla_ = QStringLiteral("el campo \"%1\" está vacío (Null) o no se puede imprimir")
                      .arg(campo);
+}
+
+std::optional<QString> ArmadoFactura::TextoRequerido(const QSqlRecord& registro,
+                                                     const QString& campo)
+{
+    const std::optional<QString> v = CampoVenta::Texto(registro, campo);
+    if (!v)
+        Falta(campo);
+    return v;
+}
+
+std::optional<double> ArmadoFactura::NumeroRequerido(const QSqlRecord& registro,
+                                                     const QString& campo)
+{
+    const std::optional<double> v = CampoVenta::Numero(registro, campo);
+    if (!v)
+        Falta(campo);
+    return v;
 }

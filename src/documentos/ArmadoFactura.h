@@ -51,6 +51,9 @@ class ArmadoFactura
     void LineaTexto(const QString& texto);
     // A field of the sale or its lines that cannot be printed.
     void Falta(const QString& campo);
+    // A field the invoice cannot do without; a Null one is named by Falta.
+    std::optional<QString> TextoRequerido(const QSqlRecord& registro, const QString& campo);
+    std::optional<double> NumeroRequerido(const QSqlRecord& registro, const QString& campo);
 
   private:
     Ajustes ajustes_;

@@ -19,10 +19,6 @@ constexpr int kAnchoLinea = 39;
 constexpr int kAnchoTelefono = 33;
 constexpr int kAnchoCondicion = 28;
 
-QString Recortado(const QString& s)
-{
-    return Texto::Recortado(s);
-}
 
 QByteArray Articulo(const QString& descripcion, const QString& cantidad, const QString& precio,
                     const QString& tasa)
@@ -60,9 +56,8 @@ bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
     const std::optional<double> cantidad = Cantidad(linea);
     corrida_.PonerEtapa(4);
     const std::optional<QString> descripcion = Descripcion(linea);
-    const std::optional<double> precio = CampoVenta::Numero(linea, QStringLiteral("Precio"));
-    if (!precio)
-        corrida_.Falta(QStringLiteral("Precio"));
+    const std::optional<double> precio =
+        corrida_.NumeroRequerido(linea, QStringLiteral("Precio"));
     if (!cantidad || !descripcion || !precio)
         return false;
     // An exempt flag left Null counts as exempt.
@@ -82,7 +77,7 @@ bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
         return false;
     // The printer's own refusal of an item is answered by sending it again.
     corrida_.Agregar(
-        Articulo(Conversiones::LimpioCadena(Recortado(Texto::Izquierda(*descripcion, ancho_))),
+        Articulo(Conversiones::LimpioCadena(Texto::Recortado(Texto::Izquierda(*descripcion, ancho_))),
                  campoCantidad, campoPrecio, campoTasa),
         true);
     continuo = Continuaciones(*descripcion);
@@ -95,24 +90,19 @@ std::optional<double> ArticulosFactura::Cantidad(const QSqlRecord& linea) const
     const int modo = corrida_.Config().ModoCantidad;
     const bool decimal = modo == 2 || modo == 3;
     const QString campo = decimal ? QStringLiteral("CantDec") : QStringLiteral("Cantidad");
-    const std::optional<double> cantidad = CampoVenta::Numero(linea, campo);
-    if (!cantidad)
-        corrida_.Falta(campo);
-    return cantidad;
+    return corrida_.NumeroRequerido(linea, campo);
 }
 
 std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) const
 {
-    const auto nombreCampo = CampoVenta::Texto(linea, QStringLiteral("Nombre"));
-    if (!nombreCampo) {
-        corrida_.Falta(QStringLiteral("Nombre"));
+    const auto nombreCampo = corrida_.TextoRequerido(linea, QStringLiteral("Nombre"));
+    if (!nombreCampo)
         return std::nullopt;
-    }
-    const QString nombre = Recortado(*nombreCampo);
+    const QString nombre = Texto::Recortado(*nombreCampo);
     QString base = nombre;
     if (corrida_.Config().config.CodProd) {
         // Only glued before the name: a Null code reads as empty.
-        base = Recortado(CampoVenta::TextoOpcional(linea, QStringLiteral("COD_PROD"))) +
+        base = Texto::Recortado(CampoVenta::TextoOpcional(linea, QStringLiteral("COD_PROD"))) +
                QLatin1Char(' ') + nombre;
     }
     const auto especificacion = CampoVenta::Texto(linea, QStringLiteral("Especificación"));
@@ -123,7 +113,7 @@ std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) co
             descripcion += QLatin1Char(' ') + *especificacion;
     } else if (especificacion && !especificacion->isEmpty() &&
                *especificacion != QLatin1String("-")) {
-        descripcion = Recortado(*especificacion);
+        descripcion = Texto::Recortado(*especificacion);
     }
 
     if (datos_.variante == VarianteInstalacion::Vehiculos) {
@@ -132,7 +122,7 @@ std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) co
             descripcion += QStringLiteral(" Placa:") + datos_.placa;
     }
     if (datos_.variante == VarianteInstalacion::ClienteVendedor && especificacion)
-        descripcion = Recortado(*especificacion) + QLatin1Char(' ') + nombre;
+        descripcion = Texto::Recortado(*especificacion) + QLatin1Char(' ') + nombre;
     return descripcion;
 }
 
@@ -142,7 +132,7 @@ bool ArticulosFactura::Continuaciones(const QString& descripcion)
     for (int k = 1; k <= kContinuaciones; ++k) {
         if (descripcion.size() <= k * ancho_)
             break;
-        corrida_.LineaTexto(Recortado(Texto::Medio(descripcion, k * ancho_ + 1, ancho_)));
+        corrida_.LineaTexto(Texto::Recortado(Texto::Medio(descripcion, k * ancho_ + 1, ancho_)));
         imprimio = true;
     }
     return imprimio;
@@ -167,22 +157,22 @@ void ArticulosFactura::ArmarLineasFinales()
         for (int i = 0; i < 3; ++i)
             if (!datos_.vehiculo[i].isEmpty())
                 corrida_.LineaTexto(
-                    Recortado(QLatin1String(kVehiculo[i].etiqueta) +
+                    Texto::Recortado(QLatin1String(kVehiculo[i].etiqueta) +
                               Texto::Izquierda(datos_.vehiculo[i], kVehiculo[i].ancho)));
     }
 
     if (direccion) {
         corrida_.PonerEtapa(7);
         if (!datos_.direccion.isEmpty()) {
-            corrida_.LineaTexto(Recortado(Texto::Izquierda(datos_.direccion, kAnchoLinea)));
+            corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(datos_.direccion, kAnchoLinea)));
             if (datos_.direccion.size() > kAnchoLinea)
                 corrida_.LineaTexto(
-                    Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoLinea)));
+                    Texto::Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoLinea)));
         }
     }
 
     if (datos_.variante == VarianteInstalacion::Telefono)
-        corrida_.LineaTexto(Recortado(
+        corrida_.LineaTexto(Texto::Recortado(
             QStringLiteral("Telf ") +
             Conversiones::LimpioCadena(Texto::Izquierda(datos_.telefono, kAnchoTelefono))));
 
@@ -190,7 +180,7 @@ void ArticulosFactura::ArmarLineasFinales()
         const QString condicion = datos_.formaPago == QLatin1String("Contado")
                                       ? datos_.formaPago
                                       : datos_.formaPago + QLatin1Char(' ') + datos_.textoMedioPago;
-        corrida_.LineaTexto(Recortado(QStringLiteral("Condición: ") +
+        corrida_.LineaTexto(Texto::Recortado(QStringLiteral("Condición: ") +
                                       Texto::Izquierda(condicion, kAnchoCondicion)));
     }
 }

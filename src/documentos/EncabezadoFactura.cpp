@@ -22,10 +22,6 @@ constexpr int kAnchoOrden = 70;
 constexpr int kAnchoGarantia = 50;
 constexpr int kAnchoDireccion2 = 49;
 
-QString Recortado(const QString& s)
-{
-    return Texto::Recortado(s);
-}
 } // namespace
 
 EncabezadoFactura::EncabezadoFactura(ArmadoFactura& armado) : corrida_(armado) {}
@@ -89,20 +85,16 @@ std::optional<DatosEncabezado> EncabezadoFactura::Armar(const QSqlRecord& venta)
 bool EncabezadoFactura::AbrirFactura(const QSqlRecord& venta)
 {
     corrida_.PonerEtapa(2);
-    const auto nombre = CampoVenta::Texto(venta, QStringLiteral("NombreCliente"));
-    const auto rif = CampoVenta::Texto(venta, QStringLiteral("Rif"));
-    if (!nombre)
-        corrida_.Falta(QStringLiteral("NombreCliente"));
-    if (!rif)
-        corrida_.Falta(QStringLiteral("Rif"));
+    const auto nombre = corrida_.TextoRequerido(venta, QStringLiteral("NombreCliente"));
+    const auto rif = corrida_.TextoRequerido(venta, QStringLiteral("Rif"));
     if (!nombre || !rif)
         return false;
     const QByteArray del(1, Protocolo::DEL);
     corrida_.Apertura(ComandosFiscales::Armar(
         '@', {CodigoPagina::ABytes(
-                  Conversiones::LimpioCadena(Texto::Izquierda(Recortado(*nombre), kAnchoNombre))),
+                  Conversiones::LimpioCadena(Texto::Izquierda(Texto::Recortado(*nombre), kAnchoNombre))),
               CodigoPagina::ABytes(
-                  Texto::Izquierda(Recortado(Conversiones::LimpioRif(*rif)), kAnchoRif)),
+                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(*rif)), kAnchoRif)),
               del, del, del, del, del, del}));
     // The printer's answer to it is checked at stage 2.2, when it is sent.
     corrida_.PonerEtapa(2.2);
@@ -121,16 +113,12 @@ bool EncabezadoFactura::LeerValores(const QSqlRecord& venta)
         CampoVenta::Texto(venta, QStringLiteral("Teléfono")).value_or(QStringLiteral(" "));
 
     corrida_.PonerEtapa(2.3);
-    const auto direccion = CampoVenta::Texto(venta, QStringLiteral("Dirección"));
-    const auto formaPago = CampoVenta::Texto(venta, QStringLiteral("NombreFormaPago"));
-    if (!direccion)
-        corrida_.Falta(QStringLiteral("Dirección"));
-    if (!formaPago)
-        corrida_.Falta(QStringLiteral("NombreFormaPago"));
+    const auto direccion = corrida_.TextoRequerido(venta, QStringLiteral("Dirección"));
+    const auto formaPago = corrida_.TextoRequerido(venta, QStringLiteral("NombreFormaPago"));
     if (!direccion || !formaPago)
         return false;
-    datos_.direccion = Recortado(*direccion);
-    datos_.formaPago = Recortado(*formaPago);
+    datos_.direccion = Texto::Recortado(*direccion);
+    datos_.formaPago = Texto::Recortado(*formaPago);
     if (!datos_.direccion.isEmpty())
         datos_.direccion = Conversiones::LimpioCadena(datos_.direccion);
 
@@ -154,13 +142,13 @@ void EncabezadoFactura::LineasNombre(const QSqlRecord& venta)
     corrida_.PonerEtapa(2.5);
     // Read and checked by the opening already.
     const QString guardado = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreCliente"));
-    const QString nombre = Recortado(guardado);
+    const QString nombre = Texto::Recortado(guardado);
     if (nombre.size() > kAnchoNombre) {
         ++lineasEncabezado_;
-        corrida_.LineaTexto(Recortado(Texto::Izquierda(guardado, kAnchoLinea)));
+        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(guardado, kAnchoLinea)));
         if (nombre.size() > kAnchoLinea) {
             ++lineasEncabezado_;
-            corrida_.LineaTexto(Recortado(Texto::Medio(nombre, kAnchoLinea + 1, kAnchoLinea)));
+            corrida_.LineaTexto(Texto::Recortado(Texto::Medio(nombre, kAnchoLinea + 1, kAnchoLinea)));
         }
     }
 }
@@ -184,7 +172,7 @@ void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
 
     if (lineasEncabezado_ < kLineasMaximas && !orden.isEmpty() && !vehiculos_ && !clienteVendedor) {
         ++lineasEncabezado_;
-        corrida_.LineaTexto(Recortado(Texto::Izquierda(orden, kAnchoOrden)));
+        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(orden, kAnchoOrden)));
     }
 
     if (clienteVendedor && lineasEncabezado_ < kLineasMaximas) {
@@ -197,7 +185,7 @@ void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
         const QString linea = p.size() > kAnchoLinea
                                   ? Texto::Izquierda(p, kAnchoLinea)
                                   : p + Texto::Izquierda(vendedor, kAnchoLinea - p.size());
-        corrida_.LineaTexto(Recortado(linea));
+        corrida_.LineaTexto(Texto::Recortado(linea));
     }
 
     if (vehiculos_)
@@ -206,7 +194,7 @@ void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
         const QString libre = CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic01"));
         if (!libre.isEmpty()) {
             ++lineasEncabezado_;
-            corrida_.LineaTexto(Recortado(Texto::Izquierda(libre, kAnchoLinea)));
+            corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(libre, kAnchoLinea)));
         }
     }
 }
@@ -222,18 +210,18 @@ void EncabezadoFactura::LineasVehiculo(const QSqlRecord& venta)
     corrida_.PonerEtapa(2.102);
     if (!datos_.direccion.isEmpty()) {
         corrida_.PonerEtapa(2.103);
-        corrida_.LineaTexto(Recortado(QStringLiteral("DIRECCION: ") +
+        corrida_.LineaTexto(Texto::Recortado(QStringLiteral("DIRECCION: ") +
                                       Texto::Izquierda(datos_.direccion, kAnchoLinea)));
         corrida_.PonerEtapa(2.104);
         if (datos_.direccion.size() > kAnchoLinea)
             corrida_.LineaTexto(
-                Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoDireccion2)));
+                Texto::Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoDireccion2)));
     }
 
     corrida_.PonerEtapa(2.11);
     const QString garantia = CampoVenta::TextoOpcional(venta, QStringLiteral("NotaEntrega"));
     if (!garantia.isEmpty())
         corrida_.LineaTexto(
-            Recortado(Texto::Izquierda(QStringLiteral("Garantia: ") + garantia, kAnchoGarantia)));
+            Texto::Recortado(Texto::Izquierda(QStringLiteral("Garantia: ") + garantia, kAnchoGarantia)));
     corrida_.PonerEtapa(2.12);
 }

@@ -566,6 +566,18 @@ TareaOpciones frmImprimirFacturaROBOT::OpcionesPanel() const
 
 void frmImprimirFacturaROBOT::Pedir(void (Robot::*accion)())
 {
+    Encolar([accion](Robot& robot) { (robot.*accion)(); });
+}
+
+void frmImprimirFacturaROBOT::PedirTarea(const TareaOpciones& tarea)
+{
+    // "Ejecutar" goes grey at once; the robot enables it again when the
+    // task has ended.
+    Encolar([tarea](Robot& robot) { robot.Command8_Click(tarea); });
+}
+
+void frmImprimirFacturaROBOT::Encolar(const std::function<void(Robot&)>& accion)
+{
     ++pedidos_;
     for (const QString& b : BotonesEnEspera())
         AplicarHabilitado(b);
@@ -577,27 +589,7 @@ void frmImprimirFacturaROBOT::Pedir(void (Robot::*accion)())
     QMetaObject::invokeMethod(
         robot,
         [robot, accion, ventana] {
-            (robot->*accion)();
-            QMetaObject::invokeMethod(ventana, &frmImprimirFacturaROBOT::PedidoTerminado,
-                                      Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
-}
-
-void frmImprimirFacturaROBOT::PedirTarea(const TareaOpciones& tarea)
-{
-    // "Ejecutar" goes grey at once; the robot enables it again when the
-    // task has ended.
-    ++pedidos_;
-    for (const QString& b : BotonesEnEspera())
-        AplicarHabilitado(b);
-    AvisarEspera();
-    Robot* robot = &robot_;
-    frmImprimirFacturaROBOT* ventana = this;
-    QMetaObject::invokeMethod(
-        robot,
-        [robot, tarea, ventana] {
-            robot->Command8_Click(tarea);
+            accion(*robot);
             QMetaObject::invokeMethod(ventana, &frmImprimirFacturaROBOT::PedidoTerminado,
                                       Qt::QueuedConnection);
         },

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 
 class IconoBandeja;
 class Led;
@@ -64,6 +65,8 @@ class frmImprimirFacturaROBOT : public QMainWindow
     // same closing twice behind a document being printed.
     void Pedir(void (Robot::*accion)());
     void PedirTarea(const TareaOpciones& tarea);
+    // Queues an action into the robot thread, with the window waiting for it.
+    void Encolar(const std::function<void(Robot&)>& accion);
     void PedidoTerminado();
     void AvisarEspera();
     void AplicarHabilitado(const QString& control);
