@@ -1,11 +1,11 @@
 #include "documentos/ArmadoFactura.h"
 
+#include "comun/CodigoPagina.h"
+#include "comun/Conversiones.h"
 #include "documentos/ArticulosFactura.h"
 #include "documentos/CampoVenta.h"
-#include "comun/CodigoPagina.h"
-#include "impresora/ComandosFiscales.h"
-#include "comun/Conversiones.h"
 #include "documentos/EncabezadoFactura.h"
+#include "impresora/ComandosFiscales.h"
 #include "impresora/Protocolo.h"
 
 ArmadoFactura::ArmadoFactura(const Ajustes& ajustes) : ajustes_(ajustes) {}
@@ -52,8 +52,8 @@ void ArmadoFactura::LineaTexto(const QString& texto)
 void ArmadoFactura::Falta(const QString& campo)
 {
     if (falla_.isEmpty())
-        falla_ = QStringLiteral("el campo \"%1\" está vacío (Null) o no se puede imprimir")
-                     .arg(campo);
+        falla_ =
+            QStringLiteral("el campo \"%1\" está vacío (Null) o no se puede imprimir").arg(campo);
 }
 
 std::optional<QString> ArmadoFactura::TextoRequerido(const QSqlRecord& registro,

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tienda/Configuracion.h"
 #include "documentos/DocumentoArmado.h"
+#include "tienda/Configuracion.h"
 
 #include <QByteArray>
 #include <QList>

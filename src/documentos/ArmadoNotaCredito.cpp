@@ -1,10 +1,10 @@
 #include "documentos/ArmadoNotaCredito.h"
 
 #include "comun/CodigoPagina.h"
-#include "impresora/ComandosFiscales.h"
 #include "comun/Conversiones.h"
-#include "impresora/Protocolo.h"
 #include "comun/Texto.h"
+#include "impresora/ComandosFiscales.h"
+#include "impresora/Protocolo.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -61,13 +61,136 @@ std::optional<QString> FechaFactura(const QVariant& v)
     return fecha.toString(QStringLiteral("MMddyyyy"));
 }
 
-ArmadoNotaCredito::Resultado Falla(const QString& campo, const QString& donde, bool vacio)
+// The failure of a field, for the operator.
+QString Falla(const QString& campo, const QString& donde, bool vacio)
 {
-    return {std::nullopt,
-            QStringLiteral("El campo \"%1\"%2 %3.")
-                .arg(campo, donde,
-                     vacio ? QStringLiteral("está vacío")
-                           : QStringLiteral("no tiene un valor que se pueda imprimir"))};
+    return QStringLiteral("El campo \"%1\"%2 %3.")
+        .arg(campo, donde,
+             vacio ? QStringLiteral("está vacío")
+                   : QStringLiteral("no tiene un valor que se pueda imprimir"));
+}
+
+// A text of the database as the printer fields count it, trimmed.
+QString Recortado(const QVariant& v)
+{
+    return Texto::Recortado(Conversiones::TextoDeBase(v.toString()));
+}
+
+// The header's values, read and converted; a failure leaves its text.
+struct Cabecera {
+    QString nombreGuardado; // as stored: the first text line cuts it untrimmed
+    QString nombre;
+    QString rif;
+    QString factura;
+    QString fecha;
+    QString campoTasa;
+    double monto = 0;
+    double montoExcento = 0;
+    QString direccion;
+    QString falla;
+};
+
+Cabecera LeerCabecera(const QSqlRecord& nota, const QString& deNota)
+{
+    Cabecera h;
+    // The ones the document always reads must not be Null.
+    for (const char* campo : {"NombreCliente", "Rif"})
+        if (nota.value(QString::fromUtf8(campo)).isNull()) {
+            h.falla = Falla(QString::fromUtf8(campo), deNota, true);
+            return h;
+        }
+    h.nombreGuardado =
+        Conversiones::TextoDeBase(nota.value(QStringLiteral("NombreCliente")).toString());
+    h.nombre = Texto::Recortado(h.nombreGuardado);
+    h.rif = Recortado(nota.value(QStringLiteral("Rif")));
+    const QVariant factura = nota.value(QStringLiteral("factura"));
+    h.factura = factura.isNull() ? QString() : Recortado(factura);
+    const std::optional<QString> fecha = FechaFactura(nota.value(QStringLiteral("FechaVenta")));
+    if (!fecha) {
+        h.falla = Falla(QStringLiteral("FechaVenta"), deNota, false);
+        return h;
+    }
+    h.fecha = *fecha;
+    double tasa = 0;
+    double* const destinos[3] = {&tasa, &h.monto, &h.montoExcento};
+    const QString campos[3] = {QStringLiteral("PorcentImpuesto"), QStringLiteral("Monto"),
+                               QStringLiteral("MontoExcento")};
+    for (int i = 0; i < 3; ++i) {
+        const QVariant v = nota.value(campos[i]);
+        const std::optional<double> n = Numero(v);
+        if (!n) {
+            h.falla = Falla(campos[i], deNota, v.isNull());
+            return h;
+        }
+        *destinos[i] = *n;
+    }
+    h.campoTasa = Conversiones::CampoTasa(tasa, false);
+    if (h.campoTasa.isEmpty())
+        h.falla = Falla(campos[0], deNota, false);
+    else if (nota.value(QStringLiteral("Dirección")).isNull())
+        h.falla = Falla(QStringLiteral("Dirección"), deNota, true);
+    h.direccion = Conversiones::LimpioCadena(
+        Conversiones::TextoDeBase(nota.value(QStringLiteral("Dirección")).toString()));
+    return h;
+}
+// A note without lines is a discount on the whole invoice: one item for the
+// taxed amount, one for the exempt one. A non-empty text is the failure.
+QString Descuentos(const ArmadoNotaCredito::Ajustes& a, const Cabecera& h, const QString& deNota,
+                   QList<QByteArray>& articulos)
+{
+    const struct {
+        double monto;
+        const char* campo;
+        QString tasa;
+    } partes[] = {{h.monto, "Monto", h.campoTasa}, {h.montoExcento, "MontoExcento", "0000"}};
+    for (const auto& p : partes) {
+        if (p.monto <= 0)
+            continue;
+        const QString precio = Conversiones::Cifras(p.monto);
+        if (precio.isEmpty())
+            return Falla(QString::fromLatin1(p.campo), deNota, false);
+        articulos << Articulo(a.TextoDescuento, QStringLiteral("1000"), precio, p.tasa);
+    }
+    return QString();
+}
+
+// The item of one line of the note; a non-empty text is the failure.
+QString ArticuloDeLinea(const ArmadoNotaCredito::Ajustes& a, const QSqlRecord& linea,
+                        const QString& donde, const QString& campoTasa,
+                        QList<QByteArray>& articulos)
+{
+    // Mode 0 reads "Cantidad" like mode 1: a zero quantity is never right.
+    const QString nombreCantidad =
+        a.ModoCantidad >= 2 ? QStringLiteral("CantDec") : QStringLiteral("Cantidad");
+    const QVariant cantidadGuardada = linea.value(nombreCantidad);
+    const std::optional<double> cantidad = Numero(cantidadGuardada);
+    const QString campoCantidad = cantidad ? Conversiones::CampoCantidad(*cantidad) : QString();
+    if (campoCantidad.isEmpty())
+        return Falla(nombreCantidad, donde, cantidadGuardada.isNull());
+    const QVariant precioGuardado = linea.value(QStringLiteral("Precio"));
+    const std::optional<double> precio = Numero(precioGuardado);
+    const QString campoPrecio = precio ? Conversiones::CampoPrecio(*precio) : QString();
+    if (campoPrecio.isEmpty())
+        return Falla(QStringLiteral("Precio"), donde, precioGuardado.isNull());
+
+    const QVariant nombreProducto = linea.value(QStringLiteral("Nombre"));
+    QString descripcion;
+    if (a.CodProd) {
+        descripcion = Recortado(linea.value(QStringLiteral("COD_PROD"))) + QLatin1Char(' ') +
+                      Recortado(nombreProducto);
+    } else {
+        if (nombreProducto.isNull())
+            return Falla(QStringLiteral("Nombre"), donde, true);
+        descripcion = Recortado(nombreProducto);
+    }
+    // Cut to the width: a credit note prints no continuation lines.
+    descripcion =
+        Conversiones::LimpioCadena(Texto::Recortado(Texto::Izquierda(descripcion, a.AnchoNota)));
+    const QVariant exento = linea.value(QStringLiteral("ExcentoImpuesto"));
+    const bool esExento = exento.isNull() || Numero(exento).value_or(exento.toBool()) != 0;
+    articulos << Articulo(descripcion, campoCantidad, campoPrecio,
+                          esExento ? QStringLiteral("0000") : campoTasa);
+    return QString();
 }
 } // namespace
 
@@ -88,118 +211,38 @@ ArmadoNotaCredito::Resultado ArmadoNotaCredito::Armar(const Ajustes& a, qlonglon
 {
     const QString deNota =
         QStringLiteral(" de la nota") + Texto::NumeroConSigno(static_cast<double>(codigo));
-
-    // Header values: the ones the document always reads must not be Null.
-    const QVariant nombreGuardado = nota.value(QStringLiteral("NombreCliente"));
-    if (nombreGuardado.isNull())
-        return Falla(QStringLiteral("NombreCliente"), deNota, true);
-    const QString nombre = Texto::Recortado(Conversiones::TextoDeBase(nombreGuardado.toString()));
-    const QVariant rif = nota.value(QStringLiteral("Rif"));
-    if (rif.isNull())
-        return Falla(QStringLiteral("Rif"), deNota, true);
-    const QVariant facturaGuardada = nota.value(QStringLiteral("factura"));
-    const QString factura =
-        facturaGuardada.isNull() ? QString() : Texto::Recortado(Conversiones::TextoDeBase(facturaGuardada.toString()));
-    const std::optional<QString> fecha = FechaFactura(nota.value(QStringLiteral("FechaVenta")));
-    if (!fecha)
-        return Falla(QStringLiteral("FechaVenta"), deNota, false);
-
-    std::optional<double> valores[3];
-    const QString camposValor[3] = {QStringLiteral("PorcentImpuesto"), QStringLiteral("Monto"),
-                                    QStringLiteral("MontoExcento")};
-    for (int i = 0; i < 3; ++i) {
-        const QVariant v = nota.value(camposValor[i]);
-        valores[i] = Numero(v);
-        if (!valores[i])
-            return Falla(camposValor[i], deNota, v.isNull());
-    }
-    const double monto = *valores[1];
-    const double montoExcento = *valores[2];
-    const QString campoTasa = Conversiones::CampoTasa(*valores[0], false);
-    if (campoTasa.isEmpty())
-        return Falla(camposValor[0], deNota, false);
-
-    const QVariant direccionGuardada = nota.value(QStringLiteral("Dirección"));
-    if (direccionGuardada.isNull())
-        return Falla(QStringLiteral("Dirección"), deNota, true);
-    const QString direccion = Conversiones::LimpioCadena(Conversiones::TextoDeBase(direccionGuardada.toString()));
+    const Cabecera h = LeerCabecera(nota, deNota);
+    if (!h.falla.isEmpty())
+        return {std::nullopt, h.falla};
 
     Comandos c;
     c.Apertura = ComandosFiscales::Armar(
-        '@', {CodigoPagina::ABytes(Conversiones::LimpioCadena(Texto::Izquierda(nombre, 38))),
+        '@', {CodigoPagina::ABytes(Conversiones::LimpioCadena(Texto::Izquierda(h.nombre, 38))),
               CodigoPagina::ABytes(
-                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(Conversiones::TextoDeBase(rif.toString()))), 13)),
-              CodigoPagina::ABytes(factura), CodigoPagina::ABytes(a.Serial),
-              CodigoPagina::ABytes(*fecha), "1200", "D", kDel});
-
+                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(h.rif)), 13)),
+              CodigoPagina::ABytes(h.factura), CodigoPagina::ABytes(a.Serial),
+              CodigoPagina::ABytes(h.fecha), "1200", "D", kDel});
     // The opening holds 38 characters of the name; a longer one is printed
     // again in full on up to two text lines.
-    if (nombre.size() > 38) {
-        c.Nombre << LineaTexto(Conversiones::LimpioCadena(
-            Texto::Recortado(Texto::Izquierda(Conversiones::TextoDeBase(nombreGuardado.toString()), 39))));
-        if (nombre.size() > 39)
-            c.Nombre << LineaTexto(Conversiones::LimpioCadena(Texto::Medio(nombre, 40, 39)));
+    if (h.nombre.size() > 38) {
+        c.Nombre << LineaTexto(
+            Conversiones::LimpioCadena(Texto::Recortado(Texto::Izquierda(h.nombreGuardado, 39))));
+        if (h.nombre.size() > 39)
+            c.Nombre << LineaTexto(Conversiones::LimpioCadena(Texto::Medio(h.nombre, 40, 39)));
     }
-
-    if (lineas.isEmpty()) {
-        // A note without lines is a discount on the whole invoice.
-        if (monto > 0) {
-            const QString precio = Conversiones::Cifras(monto);
-            if (precio.isEmpty())
-                return Falla(camposValor[1], deNota, false);
-            c.Articulos << Articulo(a.TextoDescuento, QStringLiteral("1000"), precio, campoTasa);
-        }
-        if (montoExcento > 0) {
-            const QString precio = Conversiones::Cifras(montoExcento);
-            if (precio.isEmpty())
-                return Falla(camposValor[2], deNota, false);
-            c.Articulos << Articulo(a.TextoDescuento, QStringLiteral("1000"), precio,
-                                    QStringLiteral("0000"));
-        }
-    }
-    // Mode 0 reads "Cantidad" like mode 1: a zero quantity is never right.
-    const QString nombreCantidad =
-        a.ModoCantidad >= 2 ? QStringLiteral("CantDec") : QStringLiteral("Cantidad");
-    for (qsizetype i = 0; i < lineas.size(); ++i) {
-        const QSqlRecord& linea = lineas.at(i);
-        const QString donde = QStringLiteral(" de la línea %1").arg(i + 1) + deNota;
-        const QVariant cantidadGuardada = linea.value(nombreCantidad);
-        const std::optional<double> cantidad = Numero(cantidadGuardada);
-        const QString campoCantidad = cantidad ? Conversiones::CampoCantidad(*cantidad) : QString();
-        if (campoCantidad.isEmpty())
-            return Falla(nombreCantidad, donde, cantidadGuardada.isNull());
-        const QVariant precioGuardado = linea.value(QStringLiteral("Precio"));
-        const std::optional<double> precio = Numero(precioGuardado);
-        const QString campoPrecio = precio ? Conversiones::CampoPrecio(*precio) : QString();
-        if (campoPrecio.isEmpty())
-            return Falla(QStringLiteral("Precio"), donde, precioGuardado.isNull());
-
-        const QVariant nombreProducto = linea.value(QStringLiteral("Nombre"));
-        QString descripcion;
-        if (a.CodProd) {
-            descripcion = Texto::Recortado(Conversiones::TextoDeBase(linea.value(QStringLiteral("COD_PROD")).toString())) +
-                          QLatin1Char(' ') + Texto::Recortado(Conversiones::TextoDeBase(nombreProducto.toString()));
-        } else {
-            if (nombreProducto.isNull())
-                return Falla(QStringLiteral("Nombre"), donde, true);
-            descripcion = Texto::Recortado(Conversiones::TextoDeBase(nombreProducto.toString()));
-        }
-        // Cut to the width: a credit note prints no continuation lines.
-        descripcion = Conversiones::LimpioCadena(
-            Texto::Recortado(Texto::Izquierda(descripcion, a.AnchoNota)));
-
-        const QVariant exento = linea.value(QStringLiteral("ExcentoImpuesto"));
-        const bool esExento = exento.isNull() || Numero(exento).value_or(exento.toBool()) != 0;
-        c.Articulos << Articulo(descripcion, campoCantidad, campoPrecio,
-                                esExento ? QStringLiteral("0000") : campoTasa);
-    }
-
-    if (a.Direccion && !direccion.isEmpty()) {
+    QString falla = lineas.isEmpty() ? Descuentos(a, h, deNota, c.Articulos) : QString();
+    for (qsizetype i = 0; i < lineas.size() && falla.isEmpty(); ++i)
+        falla =
+            ArticuloDeLinea(a, lineas.at(i), QStringLiteral(" de la línea %1").arg(i + 1) + deNota,
+                            h.campoTasa, c.Articulos);
+    if (!falla.isEmpty())
+        return {std::nullopt, falla};
+    if (a.Direccion && !h.direccion.isEmpty()) {
         c.Direccion << LineaTexto(Conversiones::LimpioCadena(
-            QStringLiteral("DIRECCION: ") + Texto::Recortado(Texto::Izquierda(direccion, 28))));
-        if (direccion.size() > 28)
+            QStringLiteral("DIRECCION: ") + Texto::Recortado(Texto::Izquierda(h.direccion, 28))));
+        if (h.direccion.size() > 28)
             c.Direccion << LineaTexto(
-                Conversiones::LimpioCadena(Texto::Recortado(Texto::Medio(direccion, 29, 39))));
+                Conversiones::LimpioCadena(Texto::Recortado(Texto::Medio(h.direccion, 29, 39))));
     }
     return {std::move(c), QString()};
 }

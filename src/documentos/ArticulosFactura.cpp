@@ -1,25 +1,16 @@
 #include "documentos/ArticulosFactura.h"
 
+#include "comun/CodigoPagina.h"
+#include "comun/Conversiones.h"
+#include "comun/Texto.h"
+#include "documentos/AnchosFactura.h"
 #include "documentos/ArmadoFactura.h"
 #include "documentos/CampoVenta.h"
-#include "comun/CodigoPagina.h"
 #include "impresora/ComandosFiscales.h"
-#include "comun/Conversiones.h"
 #include "impresora/Protocolo.h"
-#include "comun/Texto.h"
 
 namespace
 {
-constexpr int kAnchoVehiculos = 50;
-constexpr int kAncho80 = 38;
-constexpr int kAncho40 = 19;
-// Continuation lines after the item line; longer descriptions are cut.
-constexpr int kContinuaciones = 3;
-constexpr int kAnchoLinea = 39;
-constexpr int kAnchoTelefono = 33;
-constexpr int kAnchoCondicion = 28;
-
-
 QByteArray Articulo(const QString& descripcion, const QString& cantidad, const QString& precio,
                     const QString& tasa)
 {
@@ -32,9 +23,9 @@ QByteArray Articulo(const QString& descripcion, const QString& cantidad, const Q
 ArticulosFactura::ArticulosFactura(ArmadoFactura& armado, const DatosEncabezado& datos)
     : corrida_(armado), datos_(datos)
 {
-    ancho_ = datos.variante == VarianteInstalacion::Vehiculos ? kAnchoVehiculos
-             : armado.Config().config.Columnas80           ? kAncho80
-                                                              : kAncho40;
+    ancho_ = datos.variante == VarianteInstalacion::Vehiculos ? AnchosFactura::kArticuloVehiculos
+             : armado.Config().config.Columnas80              ? AnchosFactura::kArticulo80
+                                                              : AnchosFactura::kArticulo40;
 }
 
 bool ArticulosFactura::ArmarArticulos(const QList<QSqlRecord>& lineas)
@@ -56,8 +47,7 @@ bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
     const std::optional<double> cantidad = Cantidad(linea);
     corrida_.PonerEtapa(4);
     const std::optional<QString> descripcion = Descripcion(linea);
-    const std::optional<double> precio =
-        corrida_.NumeroRequerido(linea, QStringLiteral("Precio"));
+    const std::optional<double> precio = corrida_.NumeroRequerido(linea, QStringLiteral("Precio"));
     if (!cantidad || !descripcion || !precio)
         return false;
     // An exempt flag left Null counts as exempt.
@@ -66,9 +56,8 @@ bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
     const QString campoPrecio = Conversiones::CampoPrecio(*precio);
     const QString campoTasa = Conversiones::CampoTasa(datos_.tasa, exento);
     if (campoCantidad.isEmpty())
-        corrida_.Falta(corrida_.Config().ModoCantidad >= 2
-                           ? QStringLiteral("CantDec")
-                           : QStringLiteral("Cantidad"));
+        corrida_.Falta(corrida_.Config().ModoCantidad >= 2 ? QStringLiteral("CantDec")
+                                                           : QStringLiteral("Cantidad"));
     if (campoPrecio.isEmpty())
         corrida_.Falta(QStringLiteral("Precio"));
     if (campoTasa.isEmpty())
@@ -76,10 +65,10 @@ bool ArticulosFactura::ArmarArticulo(const QSqlRecord& linea, bool& continuo)
     if (campoCantidad.isEmpty() || campoPrecio.isEmpty() || campoTasa.isEmpty())
         return false;
     // The printer's own refusal of an item is answered by sending it again.
-    corrida_.Agregar(
-        Articulo(Conversiones::LimpioCadena(Texto::Recortado(Texto::Izquierda(*descripcion, ancho_))),
-                 campoCantidad, campoPrecio, campoTasa),
-        true);
+    corrida_.Agregar(Articulo(Conversiones::LimpioCadena(
+                                  Texto::Recortado(Texto::Izquierda(*descripcion, ancho_))),
+                              campoCantidad, campoPrecio, campoTasa),
+                     true);
     continuo = Continuaciones(*descripcion);
     return true;
 }
@@ -129,7 +118,7 @@ std::optional<QString> ArticulosFactura::Descripcion(const QSqlRecord& linea) co
 bool ArticulosFactura::Continuaciones(const QString& descripcion)
 {
     bool imprimio = false;
-    for (int k = 1; k <= kContinuaciones; ++k) {
+    for (int k = 1; k <= AnchosFactura::kContinuaciones; ++k) {
         if (descripcion.size() <= k * ancho_)
             break;
         corrida_.LineaTexto(Texto::Recortado(Texto::Medio(descripcion, k * ancho_ + 1, ancho_)));
@@ -158,29 +147,31 @@ void ArticulosFactura::ArmarLineasFinales()
             if (!datos_.vehiculo[i].isEmpty())
                 corrida_.LineaTexto(
                     Texto::Recortado(QLatin1String(kVehiculo[i].etiqueta) +
-                              Texto::Izquierda(datos_.vehiculo[i], kVehiculo[i].ancho)));
+                                     Texto::Izquierda(datos_.vehiculo[i], kVehiculo[i].ancho)));
     }
 
     if (direccion) {
         corrida_.PonerEtapa(7);
         if (!datos_.direccion.isEmpty()) {
-            corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(datos_.direccion, kAnchoLinea)));
-            if (datos_.direccion.size() > kAnchoLinea)
-                corrida_.LineaTexto(
-                    Texto::Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoLinea)));
+            corrida_.LineaTexto(
+                Texto::Recortado(Texto::Izquierda(datos_.direccion, AnchosFactura::kLinea)));
+            if (datos_.direccion.size() > AnchosFactura::kLinea)
+                corrida_.LineaTexto(Texto::Recortado(Texto::Medio(
+                    datos_.direccion, AnchosFactura::kLinea + 1, AnchosFactura::kLinea)));
         }
     }
 
     if (datos_.variante == VarianteInstalacion::Telefono)
-        corrida_.LineaTexto(Texto::Recortado(
-            QStringLiteral("Telf ") +
-            Conversiones::LimpioCadena(Texto::Izquierda(datos_.telefono, kAnchoTelefono))));
+        corrida_.LineaTexto(Texto::Recortado(QStringLiteral("Telf ") +
+                                             Conversiones::LimpioCadena(Texto::Izquierda(
+                                                 datos_.telefono, AnchosFactura::kTelefono))));
 
     if (direccion) {
         const QString condicion = datos_.formaPago == QLatin1String("Contado")
                                       ? datos_.formaPago
                                       : datos_.formaPago + QLatin1Char(' ') + datos_.textoMedioPago;
-        corrida_.LineaTexto(Texto::Recortado(QStringLiteral("Condición: ") +
-                                      Texto::Izquierda(condicion, kAnchoCondicion)));
+        corrida_.LineaTexto(
+            Texto::Recortado(QStringLiteral("Condición: ") +
+                             Texto::Izquierda(condicion, AnchosFactura::kCondicion)));
     }
 }

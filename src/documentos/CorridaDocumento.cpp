@@ -1,12 +1,12 @@
 #include "documentos/CorridaDocumento.h"
 
 #include "comun/CodigoPagina.h"
-#include "impresora/LectorRespuesta.h"
 #include "comun/Texto.h"
+#include "impresora/LectorRespuesta.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -49,6 +49,12 @@ QString CorridaDocumento::Nombre(qlonglong codigo) const
     return (tipo_ == Tipo::Factura ? QStringLiteral("la factura")
                                    : QStringLiteral("la nota de crédito")) +
            Codigo(codigo);
+}
+
+QString CorridaDocumento::Mayuscula(qlonglong codigo) const
+{
+    const QString n = Nombre(codigo);
+    return n.left(1).toUpper() + n.mid(1);
 }
 
 QString CorridaDocumento::RutaMarca() const
@@ -110,13 +116,11 @@ std::optional<QByteArray> CorridaDocumento::Consultar(char letra, bool mostrar)
         // The fields the run reads must be there: the Z after "8" FS "N"
         // (and the invoice number, or its busy mark), the state code and the
         // note number after "8" FS "T".
-        const bool bien =
-            letra == 'N'
-                ? Digitos(LectorRespuesta::AntesDeEtx(r)) &&
-                      (LectorRespuesta::NumeroOcupado(r) ||
-                       Digitos(LectorRespuesta::UltimaFactura(r)))
-                : Digitos(LectorRespuesta::AntesDeEtx(r)) &&
-                      !LectorRespuesta::CodigoEstado(r).isEmpty();
+        const bool bien = letra == 'N' ? Digitos(LectorRespuesta::AntesDeEtx(r)) &&
+                                             (LectorRespuesta::NumeroOcupado(r) ||
+                                              Digitos(LectorRespuesta::UltimaFactura(r)))
+                                       : Digitos(LectorRespuesta::AntesDeEtx(r)) &&
+                                             !LectorRespuesta::CodigoEstado(r).isEmpty();
         if (bien)
             return r;
         qCWarning(lcDocumento).noquote()
@@ -199,7 +203,7 @@ CorridaDocumento::Fin CorridaDocumento::Imprimir(const DocumentoArmado& document
     for (const LineaDocumento& linea : documento.Lineas) {
         const Fin f = EnviarLinea(linea, reenvios);
         if (!f.Ok)
-            return Fin::Etapa(nombre.left(1).toUpper() + nombre.mid(1) + f.Detalle, true);
+            return Fin::Etapa(Mayuscula(documento.Codigo) + f.Detalle, true);
     }
 
     // On disk before the closing goes out: a crash after it cannot lead to a
@@ -250,7 +254,8 @@ CorridaDocumento::Fin CorridaDocumento::EnviarLinea(const LineaDocumento& linea,
     }
 }
 
-CorridaDocumento::Fin CorridaDocumento::Cerrar(qlonglong codigo, const ArchivoMarca::Marca& anterior)
+CorridaDocumento::Fin CorridaDocumento::Cerrar(qlonglong codigo,
+                                               const ArchivoMarca::Marca& anterior)
 {
     const QString nombre = Nombre(codigo);
     etapa_ = 8;
@@ -260,13 +265,12 @@ CorridaDocumento::Fin CorridaDocumento::Cerrar(qlonglong codigo, const ArchivoMa
     ctx_.bitacora.Intercambio(ctx_.enlace.Respuesta, ctx_.enlace.Comando,
                               tipo_ == Tipo::NotaCredito);
     const Entrega entrega = ctx_.enlace.UltimaEntrega;
-    const bool rechazo =
-        entrega == Entrega::Buena && LectorRespuesta::Fallo(ctx_.enlace.Respuesta);
+    const bool rechazo = entrega == Entrega::Buena && LectorRespuesta::Fallo(ctx_.enlace.Respuesta);
     if (entrega != Entrega::NoEscrita && !rechazo)
         return Fin::Bien(); // closed, or maybe: the number tells
     // Nothing was closed, so the marker must not claim it was.
     EscribirMarca(anterior);
-    const QString mayus = nombre.left(1).toUpper() + nombre.mid(1);
+    const QString mayus = Mayuscula(codigo);
     if (rechazo)
         return Fin::Etapa(QStringLiteral("La impresora rechazó el cierre de ") + nombre +
                               QStringLiteral("; puede haber quedado abierta en la impresora.") +
@@ -281,7 +285,7 @@ CorridaDocumento::Fin CorridaDocumento::Cerrar(qlonglong codigo, const ArchivoMa
 
 CorridaDocumento::Fin CorridaDocumento::LeerNumero(qlonglong codigo)
 {
-    const QString mayus = Nombre(codigo).left(1).toUpper() + Nombre(codigo).mid(1);
+    const QString mayus = Mayuscula(codigo);
     const Fin cerrada = Fin::Etapa(
         mayus + QStringLiteral(" se cerró en la impresora, pero no se pudo leer su número; al "
                                "iniciar el robot de nuevo se consultará la impresora y quedará "
@@ -314,8 +318,8 @@ CorridaDocumento::Fin CorridaDocumento::LeerNumero(qlonglong codigo)
     // A closing lost on the line leaves the last number as it was: writing it
     // would give this document another one's number.
     if (!antes_.isEmpty() && campo->toLongLong() == antes_.toLongLong()) {
-        qCWarning(lcDocumento).noquote() << "el último número sigue en" << *campo
-                                         << "después del cierre de" << Nombre(codigo);
+        qCWarning(lcDocumento).noquote()
+            << "el último número sigue en" << *campo << "después del cierre de" << Nombre(codigo);
         return Fin::Etapa(QStringLiteral("La impresora no confirmó el cierre de ") +
                           Nombre(codigo) +
                           QStringLiteral(": su último número no cambió. Al iniciar el robot de "
@@ -323,8 +327,7 @@ CorridaDocumento::Fin CorridaDocumento::LeerNumero(qlonglong codigo)
                                          "cerrará, y si no, se imprimirá de nuevo."));
     }
     numero_ = NumeroEscrito(*campo);
-    if (tipo_ == Tipo::NotaCredito)
-    {
+    if (tipo_ == Tipo::NotaCredito) {
         ctx_.hechos.UltimaNota = numero_;
         ctx_.bitacora.Hechos(ctx_.hechos);
     }
@@ -350,8 +353,7 @@ CorridaDocumento::Fin CorridaDocumento::Anotar(qlonglong codigo, const QString& 
             return Fin::Bien();
         }
         // A lock (another program writing) passes; give it time, within a bound.
-        if (a.Ok || espera.hasExpired(ctx_.enlace.tiempos.esperaBaseMs) ||
-            ctx_.enlace.Cancelando())
+        if (a.Ok || espera.hasExpired(ctx_.enlace.tiempos.esperaBaseMs) || ctx_.enlace.Cancelando())
             break;
         qCWarning(lcDocumento).noquote()
             << "no se pudo anotar" << Nombre(codigo) << ":" << a.Error << "(se reintenta)";
@@ -368,19 +370,19 @@ CorridaDocumento::Fin CorridaDocumento::Anotar(qlonglong codigo, const QString& 
     marca.NumeroZ = z;
     QString error;
     const bool guardado = EscribirMarca(marca, &error);
-    const QString mayus = Nombre(codigo).left(1).toUpper() + Nombre(codigo).mid(1);
-    qCWarning(lcDocumento).noquote() << mayus << "impresa con el número" << numero
-                                     << "no se pudo anotar:" << motivo;
+    const QString mayus = Mayuscula(codigo);
+    qCWarning(lcDocumento).noquote()
+        << mayus << "impresa con el número" << numero << "no se pudo anotar:" << motivo;
     return Fin::Etapa(
         mayus + QStringLiteral(" se imprimió con el número ") + numero +
         QStringLiteral(", pero no se pudo guardar en la base de datos: ") + motivo +
         QStringLiteral(".") + Cr() +
-        (guardado ? QStringLiteral("El número quedó guardado en ") +
-                        QFileInfo(RutaMarca()).fileName() +
-                        QStringLiteral(" y se escribirá cuando el robot se inicie de nuevo.")
-                  : QStringLiteral("Tampoco se pudo guardar en ") + RutaMarca() +
-                        QStringLiteral(" (") + error +
-                        QStringLiteral("): anote el número y verifíquelo en la base de datos.")));
+        (guardado
+             ? QStringLiteral("El número quedó guardado en ") + QFileInfo(RutaMarca()).fileName() +
+                   QStringLiteral(" y se escribirá cuando el robot se inicie de nuevo.")
+             : QStringLiteral("Tampoco se pudo guardar en ") + RutaMarca() + QStringLiteral(" (") +
+                   error +
+                   QStringLiteral("): anote el número y verifíquelo en la base de datos.")));
 }
 
 bool CorridaDocumento::EscribirMarca(const ArchivoMarca::Marca& marca, QString* errorSalida)
@@ -393,100 +395,4 @@ bool CorridaDocumento::EscribirMarca(const ArchivoMarca::Marca& marca, QString* 
     if (errorSalida)
         *errorSalida = error;
     return ok;
-}
-
-CorridaDocumento::Fin CorridaDocumento::Recuperar(qlonglong codigo, const ArchivoMarca::Marca& marca)
-{
-    sinImprimir_ = false;
-    antes_ = marca.Antes;
-    const QString nombre = Nombre(codigo);
-    const QString mayus = nombre.left(1).toUpper() + nombre.mid(1);
-    ctx_.bitacora.Empezar();
-
-    // The write-back failed after printing: the number is known.
-    if (Digitos(marca.Numero) && marca.NumeroZ) {
-        qCInfo(lcDocumento).noquote() << nombre << "se anota con el número guardado" << marca.Numero;
-        const Fin f = Anotar(codigo, marca.Numero, *marca.NumeroZ);
-        return f.Ok ? f : Fin::Aviso(f.Detalle);
-    }
-
-    const Fin sinEstado = Fin::Aviso(
-        mayus + QStringLiteral(" quedó a medio cerrar y la impresora no respondió a la consulta de "
-                               "su estado; no se marcó como impresa.") +
-        Cr() + QStringLiteral("Verifique la impresora e inicie el robot de nuevo."));
-    const std::optional<QByteArray> t = Consultar('T', true);
-    if (!t)
-        return sinEstado;
-    if (LectorRespuesta::CodigoEstado(*t) == QLatin1String(kFiscalEnCurso)) {
-        // Every line went out before the marker was written: only the
-        // closing is missing. From here on it is the normal run's ending.
-        qCInfo(lcDocumento).noquote() << nombre << "abierta en la impresora: se cierra";
-        if (antes_.isEmpty() && tipo_ == Tipo::NotaCredito)
-            antes_ = LectorRespuesta::AntesDeEtx(*t);
-        if (antes_.isEmpty()) {
-            const std::optional<QByteArray> n = Consultar('N', true);
-            if (!n)
-                return sinEstado;
-            antes_ = LectorRespuesta::UltimaFactura(*n);
-        }
-        Fin f = Cerrar(codigo, ArchivoMarca::Marca());
-        if (f.Ok)
-            f = LeerNumero(codigo);
-        if (f.Ok)
-            f = Anotar(codigo, numero_, z_);
-        return f;
-    }
-
-    const std::optional<QByteArray> n = Consultar('N', true);
-    if (!n)
-        return sinEstado;
-    const QString campo = tipo_ == Tipo::Factura ? LectorRespuesta::UltimaFactura(*n)
-                                                 : LectorRespuesta::AntesDeEtx(*t);
-    const std::optional<QString> actual = Digitos(campo);
-    const qlonglong z = Digitos(LectorRespuesta::AntesDeEtx(*n))->toLongLong() + 1;
-    if (!actual)
-        return sinEstado;
-    if (!Digitos(antes_)) {
-        return Fin::Aviso(
-            QFileInfo(RutaMarca()).fileName() + QStringLiteral(" nombra ") + nombre +
-            QStringLiteral(", pero no guarda el número que tenía la impresora antes de su cierre, "
-                           "así que no se sabe si se imprimió; no se marcó como impresa.") +
-            Cr() +
-            QStringLiteral("Verifique el diario de la impresora: si salió, márquela como impresa "
-                           "en la base de datos; si no, escriba 0 en ") +
-            RutaMarca() + QStringLiteral(". Luego inicie el robot de nuevo."));
-    }
-    const qlonglong despues = actual->toLongLong();
-    const qlonglong previo = antes_.toLongLong();
-    if (despues <= previo) {
-        // Neither open nor numbered: the closing never happened and the
-        // document was cancelled on the printer. It is printed again.
-        qCInfo(lcDocumento).noquote()
-            << nombre << "no se imprimió (la impresora sigue en" << *actual << "): se imprimirá";
-        EscribirMarca(ArchivoMarca::Marca());
-        sinImprimir_ = true;
-        return Fin::Bien();
-    }
-    if (despues == previo + 1) {
-        qCInfo(lcDocumento).noquote() << nombre << "ya estaba cerrada en la impresora con el número"
-                                      << *actual;
-        const Fin f = Anotar(codigo, NumeroEscrito(*actual), z);
-        return f.Ok ? f : Fin::Aviso(f.Detalle);
-    }
-    // Numbered, but other documents came after it: printed, number unknown.
-    const Actualizacion a = tipo_ == Tipo::Factura ? ctx_.tienda.RecuperarFactura(codigo, z)
-                                                   : ctx_.tienda.RecuperarNota(codigo, z);
-    if (a.Ok && a.Filas > 0) {
-        qCInfo(lcDocumento).noquote() << nombre << "recuperada: ya estaba cerrada en la impresora";
-        return Fin::Bien();
-    }
-    // Starting over would print it a second time: stop and tell.
-    const QString motivo = a.Ok ? QStringLiteral("no se modificó ningún registro") : a.Error;
-    qCWarning(lcDocumento).noquote() << "no se pudo marcar" << nombre << ":" << motivo;
-    return Fin::Aviso(mayus +
-                      QStringLiteral(" ya se cerró en la impresora, pero no se pudo marcar como "
-                                     "impresa: ") +
-                      motivo + Cr() +
-                      QStringLiteral("Verifíquela en la base de datos antes de iniciar el robot "
-                                     "de nuevo."));
 }

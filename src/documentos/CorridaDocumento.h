@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tienda/ArchivoMarca.h"
 #include "documentos/ContextoImpresion.h"
 #include "documentos/DocumentoArmado.h"
+#include "tienda/ArchivoMarca.h"
 
 #include <QString>
 #include <optional>
@@ -55,8 +55,10 @@ class CorridaDocumento
     double Etapa() const { return etapa_; }
     void PonerEtapa(double etapa) { etapa_ = etapa; }
 
-    // "la factura 4711" / "la nota de crédito 12", for messages.
+    // "la factura 4711" / "la nota de crédito 12", for messages; and
+    // with its first letter in capitals, to begin one.
     QString Nombre(qlonglong codigo) const;
+    QString Mayuscula(qlonglong codigo) const;
     QString RutaMarca() const;
     std::optional<ArchivoMarca::Marca> LeerMarca() const;
 
@@ -88,6 +90,11 @@ class CorridaDocumento
     // The number after the closing; sets numero_ and z_.
     Fin LeerNumero(qlonglong codigo);
     Fin Anotar(qlonglong codigo, const QString& numero, qlonglong z);
+    // The recovery's steps (RecuperacionDocumento.cpp): the printer still
+    // holds the document open, or no longer does.
+    Fin RecuperarAbierta(qlonglong codigo, const QByteArray& estadoT);
+    Fin RecuperarCerrada(qlonglong codigo, const QByteArray& estadoT);
+    Fin SinEstado(qlonglong codigo) const;
     bool EscribirMarca(const ArchivoMarca::Marca& marca, QString* error = nullptr);
     // The last number of this kind in a good reply (8 digits of "8" FS "N"
     // for invoices, 4 of "8" FS "T" for notes).

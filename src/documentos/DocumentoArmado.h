@@ -16,7 +16,7 @@ struct LineaDocumento {
 // value that cannot be printed stops the run while nothing is open.
 struct DocumentoArmado {
     qlonglong Codigo = 0;
-    QByteArray Apertura;         // "@": opens the document
-    double EtapaRechazo = 0;     // the stage named when the printer refuses the opening
+    QByteArray Apertura;          // "@": opens the document
+    double EtapaRechazo = 0;      // the stage named when the printer refuses the opening
     QList<LineaDocumento> Lineas; // items, text lines, the end of the items
 };

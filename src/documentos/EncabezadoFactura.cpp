@@ -1,28 +1,16 @@
 #include "documentos/EncabezadoFactura.h"
 
+#include "comun/CodigoPagina.h"
+#include "comun/Conversiones.h"
+#include "comun/Texto.h"
+#include "documentos/AnchosFactura.h"
 #include "documentos/ArmadoFactura.h"
 #include "documentos/CampoVenta.h"
-#include "comun/CodigoPagina.h"
 #include "impresora/ComandosFiscales.h"
-#include "comun/Conversiones.h"
 #include "impresora/Protocolo.h"
-#include "comun/Texto.h"
 
 #include <QVariant>
 #include <cmath>
-
-namespace
-{
-constexpr int kLineasMaximas = 3;
-// The opening's name field and the width of a header text line.
-constexpr int kAnchoNombre = 38;
-constexpr int kAnchoLinea = 39;
-constexpr int kAnchoRif = 13;
-constexpr int kAnchoOrden = 70;
-constexpr int kAnchoGarantia = 50;
-constexpr int kAnchoDireccion2 = 49;
-
-} // namespace
 
 EncabezadoFactura::EncabezadoFactura(ArmadoFactura& armado) : corrida_(armado) {}
 
@@ -91,10 +79,10 @@ bool EncabezadoFactura::AbrirFactura(const QSqlRecord& venta)
         return false;
     const QByteArray del(1, Protocolo::DEL);
     corrida_.Apertura(ComandosFiscales::Armar(
-        '@', {CodigoPagina::ABytes(
-                  Conversiones::LimpioCadena(Texto::Izquierda(Texto::Recortado(*nombre), kAnchoNombre))),
-              CodigoPagina::ABytes(
-                  Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(*rif)), kAnchoRif)),
+        '@', {CodigoPagina::ABytes(Conversiones::LimpioCadena(
+                  Texto::Izquierda(Texto::Recortado(*nombre), AnchosFactura::kNombre))),
+              CodigoPagina::ABytes(Texto::Izquierda(Texto::Recortado(Conversiones::LimpioRif(*rif)),
+                                                    AnchosFactura::kRif)),
               del, del, del, del, del, del}));
     // The printer's answer to it is checked at stage 2.2, when it is sent.
     corrida_.PonerEtapa(2.2);
@@ -143,12 +131,13 @@ void EncabezadoFactura::LineasNombre(const QSqlRecord& venta)
     // Read and checked by the opening already.
     const QString guardado = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreCliente"));
     const QString nombre = Texto::Recortado(guardado);
-    if (nombre.size() > kAnchoNombre) {
+    if (nombre.size() > AnchosFactura::kNombre) {
         ++lineasEncabezado_;
-        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(guardado, kAnchoLinea)));
-        if (nombre.size() > kAnchoLinea) {
+        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(guardado, AnchosFactura::kLinea)));
+        if (nombre.size() > AnchosFactura::kLinea) {
             ++lineasEncabezado_;
-            corrida_.LineaTexto(Texto::Recortado(Texto::Medio(nombre, kAnchoLinea + 1, kAnchoLinea)));
+            corrida_.LineaTexto(Texto::Recortado(
+                Texto::Medio(nombre, AnchosFactura::kLinea + 1, AnchosFactura::kLinea)));
         }
     }
 }
@@ -170,31 +159,33 @@ void EncabezadoFactura::LineasOpcionales(const QSqlRecord& venta, const QString&
     Configuracion& config = corrida_.Config().config;
     const bool clienteVendedor = datos_.variante == VarianteInstalacion::ClienteVendedor;
 
-    if (lineasEncabezado_ < kLineasMaximas && !orden.isEmpty() && !vehiculos_ && !clienteVendedor) {
+    if (lineasEncabezado_ < AnchosFactura::kLineasEncabezado && !orden.isEmpty() && !vehiculos_ &&
+        !clienteVendedor) {
         ++lineasEncabezado_;
-        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(orden, kAnchoOrden)));
+        corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(orden, AnchosFactura::kOrden)));
     }
 
-    if (clienteVendedor && lineasEncabezado_ < kLineasMaximas) {
+    if (clienteVendedor && lineasEncabezado_ < AnchosFactura::kLineasEncabezado) {
         // Both are only glued into the line: a Null one reads as empty.
         const QString cliente = CampoVenta::TextoOpcional(venta, QStringLiteral("COD_CLI"));
         const QString vendedor = CampoVenta::TextoOpcional(venta, QStringLiteral("NombreVendedor"));
         ++lineasEncabezado_;
         const QString p = QStringLiteral("Cli: ") + cliente + QStringLiteral(" Vend: ");
         // A customer code too long for the line leaves no room for the salesman.
-        const QString linea = p.size() > kAnchoLinea
-                                  ? Texto::Izquierda(p, kAnchoLinea)
-                                  : p + Texto::Izquierda(vendedor, kAnchoLinea - p.size());
+        const QString linea =
+            p.size() > AnchosFactura::kLinea
+                ? Texto::Izquierda(p, AnchosFactura::kLinea)
+                : p + Texto::Izquierda(vendedor, AnchosFactura::kLinea - p.size());
         corrida_.LineaTexto(Texto::Recortado(linea));
     }
 
     if (vehiculos_)
         config.CampoTextoAdic01 = false;
-    if (config.CampoTextoAdic01 && lineasEncabezado_ < kLineasMaximas) {
+    if (config.CampoTextoAdic01 && lineasEncabezado_ < AnchosFactura::kLineasEncabezado) {
         const QString libre = CampoVenta::TextoOpcional(venta, QStringLiteral("CampoTextoAdic01"));
         if (!libre.isEmpty()) {
             ++lineasEncabezado_;
-            corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(libre, kAnchoLinea)));
+            corrida_.LineaTexto(Texto::Recortado(Texto::Izquierda(libre, AnchosFactura::kLinea)));
         }
     }
 }
@@ -210,18 +201,19 @@ void EncabezadoFactura::LineasVehiculo(const QSqlRecord& venta)
     corrida_.PonerEtapa(2.102);
     if (!datos_.direccion.isEmpty()) {
         corrida_.PonerEtapa(2.103);
-        corrida_.LineaTexto(Texto::Recortado(QStringLiteral("DIRECCION: ") +
-                                      Texto::Izquierda(datos_.direccion, kAnchoLinea)));
+        corrida_.LineaTexto(
+            Texto::Recortado(QStringLiteral("DIRECCION: ") +
+                             Texto::Izquierda(datos_.direccion, AnchosFactura::kLinea)));
         corrida_.PonerEtapa(2.104);
-        if (datos_.direccion.size() > kAnchoLinea)
-            corrida_.LineaTexto(
-                Texto::Recortado(Texto::Medio(datos_.direccion, kAnchoLinea + 1, kAnchoDireccion2)));
+        if (datos_.direccion.size() > AnchosFactura::kLinea)
+            corrida_.LineaTexto(Texto::Recortado(Texto::Medio(
+                datos_.direccion, AnchosFactura::kLinea + 1, AnchosFactura::kDireccion2)));
     }
 
     corrida_.PonerEtapa(2.11);
     const QString garantia = CampoVenta::TextoOpcional(venta, QStringLiteral("NotaEntrega"));
     if (!garantia.isEmpty())
-        corrida_.LineaTexto(
-            Texto::Recortado(Texto::Izquierda(QStringLiteral("Garantia: ") + garantia, kAnchoGarantia)));
+        corrida_.LineaTexto(Texto::Recortado(
+            Texto::Izquierda(QStringLiteral("Garantia: ") + garantia, AnchosFactura::kGarantia)));
     corrida_.PonerEtapa(2.12);
 }

@@ -34,10 +34,10 @@ ResultadoCorrida ImpresionFactura::ImprimirFactura(qlonglong codigo)
     const auto lineas = venta && !venta->isEmpty() ? ctx_.tienda.LineasVenta(codigo)
                                                    : std::optional<QList<QSqlRecord>>();
     if (!venta || (!venta->isEmpty() && !lineas))
-        return Detenido(corrida, CorridaDocumento::Fin::Etapa(
-                                     QStringLiteral("No se pudo leer la factura ") +
-                                     QString::number(codigo) + QStringLiteral(": ") +
-                                     ctx_.tienda.UltimoError()));
+        return Detenido(
+            corrida, CorridaDocumento::Fin::Etapa(QStringLiteral("No se pudo leer la factura ") +
+                                                  QString::number(codigo) + QStringLiteral(": ") +
+                                                  ctx_.tienda.UltimoError()));
     // A pending code without its sale: nothing printed, tried again next tick.
     if (venta->isEmpty()) {
         ctx_.enlace.DelayMili(10);
@@ -79,8 +79,8 @@ ResultadoCorrida ImpresionFactura::Detenido(const CorridaDocumento& corrida,
     const QChar cr(13);
     QString texto = QStringLiteral("No se pudo realizar la tarea. Por favor verifique la etapa ") +
                     Texto::NumeroConSigno(corrida.Etapa()) + QLatin1Char('.') + cr +
-                    QStringLiteral("Entrada: ") + CodigoPagina::ATexto(ctx_.enlace.Respuesta) +
-                    cr + QStringLiteral("Salida: ") + CodigoPagina::ATexto(ctx_.enlace.Comando);
+                    QStringLiteral("Entrada: ") + CodigoPagina::ATexto(ctx_.enlace.Respuesta) + cr +
+                    QStringLiteral("Salida: ") + CodigoPagina::ATexto(ctx_.enlace.Comando);
     if (!fin.Detalle.isEmpty())
         texto += cr + fin.Detalle;
     qCWarning(lcFactura).noquote()

@@ -32,6 +32,13 @@ class ImpresionNotaCredito
     qlonglong UltimoCodigoNota = 0;
 
   private:
+    // The pending note the marker names, settled from the printer's side.
+    ResultadoCorrida Recuperar(CorridaDocumento& corrida, qlonglong codigo,
+                               const ArchivoMarca::Marca& marca);
+    // Every command of the note; a failure when a field cannot be printed.
+    std::optional<ResultadoCorrida> Armar(const QSqlRecord& nota, DocumentoArmado& documento);
+    // The built note, once the printer holds nothing open.
+    ResultadoCorrida Imprimir(CorridaDocumento& corrida, const DocumentoArmado& documento);
     // The operator's message for a run that stops at `etapa`.
     ResultadoCorrida Fallar(double etapa, const QString& detalle = QString());
     ResultadoCorrida Detener(const QString& texto);

@@ -8,8 +8,8 @@
 struct ResultadoCorrida {
     enum class Fin { Impreso, NadaQueHacer, Detenido };
     Fin fin = Fin::NadaQueHacer;
-    QString Mensaje; // for the operator, when stopped
-    double Etapa = 0; // the stage it stopped at
+    QString Mensaje;       // for the operator, when stopped
+    double Etapa = 0;      // the stage it stopped at
     bool ConEtapa = false; // the message names a stage
 
     static ResultadoCorrida Nada() { return {}; }

@@ -62,28 +62,29 @@ EnlaceImpresora::Entrega EnlaceImpresora::EnviarComando()
     puerto_.Descartar();
     puerto_.Descartar();
 
+    const Lectura lectura = LeerRespuesta();
+    puerto_.Cerrar();
+    return Concluir(lectura);
+}
+
+EnlaceImpresora::Lectura EnlaceImpresora::LeerRespuesta()
+{
     const qint64 inicio = reloj_.AhoraMs();
     qint64 limite = inicio + (EsperaCorta ? tiempos.esperaCortaMs : tiempos.esperaLargaMs);
     // Busy bytes move the deadline, but never past this: a printer that
     // sends DC2 for ever must not hold the robot for ever.
     const qint64 limiteOcupado = inicio + tiempos.limiteOcupadoMs;
-    QByteArray crudo;
-    bool esperandoEtx = true;
+    Lectura l;
     bool etxVisto = false;
-    bool completa = false;
-    bool excedida = false;
     qsizetype trasEtx = 0; // characters after the ETX in the piece that held it
 
-    while (!completa && !Cancelando()) {
-        const qint64 ahora = reloj_.AhoraMs();
-        if (ahora >= limite)
-            break;
-        if (esperandoEtx && puerto_.BytesEsperando() >= 4) {
+    while (!Cancelando() && reloj_.AhoraMs() < limite) {
+        if (!etxVisto && puerto_.BytesEsperando() >= 4) {
             const QByteArray trozo = puerto_.LeerTodo();
-            crudo.append(trozo);
-            if (crudo.size() > kRespuestaMaxima) {
-                excedida = true;
-                break;
+            l.crudo.append(trozo);
+            if (l.crudo.size() > kRespuestaMaxima) {
+                l.excedida = true;
+                return l;
             }
             const qsizetype p = trozo.indexOf(Protocolo::ETX);
             if (trozo.contains(Protocolo::DC2))
@@ -94,20 +95,23 @@ EnlaceImpresora::Entrega EnlaceImpresora::EnviarComando()
                 trasEtx = trozo.size() - (p + 1);
             }
         }
-        if (etxVisto) {
-            esperandoEtx = false;
-            if (puerto_.BytesEsperando() >= 4 - trasEtx) {
-                crudo.append(puerto_.LeerTodo());
-                completa = true;
-                break;
-            }
+        if (etxVisto && puerto_.BytesEsperando() >= 4 - trasEtx) {
+            l.crudo.append(puerto_.LeerTodo());
+            l.completa = true;
+            return l;
         }
         const qint64 resta = limite - reloj_.AhoraMs();
         if (resta > 0)
             puerto_.EsperarDatos(int(std::min<qint64>(tiempos.rebanadaMs, resta)));
     }
-    puerto_.Cerrar();
+    return l;
+}
 
+EnlaceImpresora::Entrega EnlaceImpresora::Concluir(const Lectura& l)
+{
+    const QByteArray& crudo = l.crudo;
+    const bool excedida = l.excedida;
+    const bool completa = l.completa;
     if (excedida)
         return Fallar(QStringLiteral("más de %1 bytes sin una respuesta completa en %2: %3")
                           .arg(kRespuestaMaxima)

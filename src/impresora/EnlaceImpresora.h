@@ -63,6 +63,17 @@ class EnlaceImpresora
     bool Cancelando() const;
 
   private:
+    // What the wait for a reply gathered.
+    struct Lectura {
+        QByteArray crudo;
+        bool completa = false; // an ETX and the four characters after it came
+        bool excedida = false; // more than kRespuestaMaxima bytes came first
+    };
+    // The wait after the frame went out, until the reply is whole, the
+    // deadline passes or a stop comes.
+    Lectura LeerRespuesta();
+    // The reply kept, or the synthetic one; the delivery told.
+    Entrega Concluir(const Lectura& lectura);
     Entrega Fallar(const QString& motivo, Entrega entrega);
     // The reply's checksum and sequence byte match what was sent.
     bool Integra(const QByteArray& respuesta) const;

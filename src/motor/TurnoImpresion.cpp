@@ -4,8 +4,8 @@
 
 Q_LOGGING_CATEGORY(lcTurno, "rovend.robot")
 
-TurnoImpresion::TurnoImpresion(ControlRobot& control, Pantalla& pantalla,
-                               ImpresionFactura& factura, ImpresionNotaCredito& nota)
+TurnoImpresion::TurnoImpresion(ControlRobot& control, Pantalla& pantalla, ImpresionFactura& factura,
+                               ImpresionNotaCredito& nota)
     : control_(control), pantalla_(pantalla), factura_(factura), nota_(nota)
 {
 }
@@ -30,9 +30,8 @@ void TurnoImpresion::Nota()
             QStringLiteral("No se pudo realizar la tarea. Por favor verifique la etapa  0.") +
                 QChar(13) + QStringLiteral("No se pudieron leer las notas de crédito pendientes."),
             0, true));
-    Terminar(nota_.ImprimirNotaCredito(pendientes->isEmpty()
-                                           ? std::nullopt
-                                           : std::optional(pendientes->first().Codigo)));
+    Terminar(nota_.ImprimirNotaCredito(
+        pendientes->isEmpty() ? std::nullopt : std::optional(pendientes->first().Codigo)));
 }
 
 void TurnoImpresion::Terminar(const ResultadoCorrida& r)

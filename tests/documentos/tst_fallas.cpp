@@ -4,10 +4,10 @@
 // operator was told; then the operator's way out (a reset where the printer
 // holds the document open, the fault gone, "Iniciar") must print the
 // document exactly once, complete, with the printer's number written back.
-#include "tienda/ArchivoMarca.h"
 #include "apoyo/BancoImpresion.h"
 #include "documentos/ImpresionFactura.h"
 #include "documentos/ImpresionNotaCredito.h"
+#include "tienda/ArchivoMarca.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -123,8 +123,7 @@ class TstFallas : public QObject
         QTest::newRow("document zero") << QByteArray(" 0\r\nantes=00000041\r\n") << 0LL;
         QTest::newRow("ordinary") << QByteArray(" 4711\r\n") << 4711LL;
         QTest::newRow("comma ends it") << QByteArray(" 4711,x\r\n") << 4711LL;
-        QTest::newRow("10^16 exact") << QByteArray(" 10000000000000001\r\n")
-                                     << 10000000000000001LL;
+        QTest::newRow("10^16 exact") << QByteArray(" 10000000000000001\r\n") << 10000000000000001LL;
         QTest::newRow("written through a double") << QByteArray(" 1E+16\r\n") << -1LL;
         QTest::newRow("text") << QByteArray("abc\r\n") << -1LL;
     }
@@ -149,10 +148,10 @@ class TstFallas : public QObject
     {
         QTest::addColumn<bool>("nota");
         QTest::addColumn<Falla>("falla");
-        QTest::addColumn<QString>("aviso");  // a part of the message; empty: none
-        QTest::addColumn<bool>("abierto");   // the printer holds the document open
-        QTest::addColumn<bool>("numero");    // the marker keeps the printer's number
-        QTest::addColumn<int>("impresos");   // documents on paper after the first run
+        QTest::addColumn<QString>("aviso"); // a part of the message; empty: none
+        QTest::addColumn<bool>("abierto");  // the printer holds the document open
+        QTest::addColumn<bool>("numero");   // the marker keeps the printer's number
+        QTest::addColumn<int>("impresos");  // documents on paper after the first run
         for (const bool nota : {false, true}) {
             const auto fila = [nota](const char* nombre, const Falla& f, const QString& aviso,
                                      bool abierto = false, bool numero = false, int impresos = 0) {
@@ -174,10 +173,9 @@ class TstFallas : public QObject
                  "el cierre no llegó a la impresora", true);
             fila("closing reply lost", EnCierre(Sim("perder-respuesta 1")), {}, false, false, 1);
             fila("database locked a moment", EnCierre(Bloquear(400)), {}, false, false, 1);
-            fila("database locked too long", EnCierre(Bloquear(2500)), "database is locked",
-                 false, true, 1);
-            fila("write-back refused",
-                 EnCierre([](Contexto& c) {
+            fila("database locked too long", EnCierre(Bloquear(2500)), "database is locked", false,
+                 true, 1);
+            fila("write-back refused", EnCierre([](Contexto& c) {
                      c.banco.tienda.Ejecutar(
                          {"CREATE TRIGGER No1 BEFORE UPDATE ON Ventas BEGIN SELECT "
                           "RAISE(ABORT, 'solo lectura'); END",
@@ -254,11 +252,11 @@ class TstFallas : public QObject
         }
         QCOMPARE(delTipo().size(), impresos);
         QCOMPARE(banco.sim->codigoEstado() == "01", abierto);
-        if (c.cancelar) // nothing written after the stop
+        if (c.cancelar)                                          // nothing written after the stop
             QCOMPARE(banco.enviados.size() - antesDelCancel, 5); // 8N 8T @ B B
         const ArchivoMarca::Marca marca =
-            ArchivoMarca(QDir(banco.tienda.RutaPrograma())
-                             .filePath(nota ? "LogNota.log" : "Log.log"))
+            ArchivoMarca(
+                QDir(banco.tienda.RutaPrograma()).filePath(nota ? "LogNota.log" : "Log.log"))
                 .Leer()
                 .value_or(ArchivoMarca::Marca());
         QCOMPARE(!marca.Numero.isEmpty(), numero);
