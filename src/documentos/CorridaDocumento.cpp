@@ -172,7 +172,8 @@ std::optional<bool> CorridaDocumento::DocumentoAbierto()
         return std::nullopt;
     if (tipo_ == Tipo::NotaCredito)
         antes_ = LectorRespuesta::AntesDeEtx(*r);
-    return LectorRespuesta::CodigoEstado(*r) == QLatin1String(kFiscalEnCurso);
+    ctx_.hechos.CodigoEstado = LectorRespuesta::CodigoEstado(*r);
+    return ctx_.hechos.CodigoEstado == QLatin1String(kFiscalEnCurso);
 }
 
 CorridaDocumento::Fin CorridaDocumento::Imprimir(const DocumentoArmado& documento)
