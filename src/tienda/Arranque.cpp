@@ -1,11 +1,11 @@
 #include "tienda/Arranque.h"
 
+#include "comun/Texto.h"
+#include "impresora/NombrePuerto.h"
 #include "tienda/AjustesTienda.h"
 #include "tienda/ArchivoMarca.h"
 #include "tienda/BaseLocal.h"
 #include "tienda/BaseTienda.h"
-#include "impresora/NombrePuerto.h"
-#include "comun/Texto.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,7 +20,8 @@
 #include <unistd.h>
 #endif
 
-namespace {
+namespace
+{
 Arranque::Resultado terminar(const QString& mensaje)
 {
     Arranque::Resultado r;
@@ -56,7 +57,8 @@ QString revisarConfiguracionTienda(BaseTienda& base, const QString& nombre)
     if (Texto::Recortado(a.DireccionServidor).isEmpty())
         falta << QStringLiteral("ipServidor (la dirección del servidor de la tienda)");
     if (a.PuertoServidor < 1 || a.PuertoServidor > 65535)
-        falta << QStringLiteral("PuertoServicio (el puerto del servidor, de 1 a 65535; dice \"%1\")")
+        falta << QStringLiteral(
+                     "PuertoServicio (el puerto del servidor, de 1 a 65535; dice \"%1\")")
                      .arg(fila->value(QStringLiteral("PuertoServicio")).toString());
     if (falta.isEmpty())
         return QString();
@@ -85,10 +87,11 @@ QString revisarBase(const QString& nombre, const QString& conexion, Abrir abrir,
                 if (f.endsWith(sinEscritura))
                     noEscribe << f.chopped(sinEscritura.size());
             if (!noEscribe.isEmpty())
-                problema = QStringLiteral("No se puede escribir en la base de datos \"%1\": el usuario "
-                                          "no tiene permiso de escritura (UPDATE) en %2, donde el robot "
-                                          "anota cada documento impreso.")
-                               .arg(nombre, noEscribe.join(QStringLiteral(", ")));
+                problema =
+                    QStringLiteral("No se puede escribir en la base de datos \"%1\": el usuario "
+                                   "no tiene permiso de escritura (UPDATE) en %2, donde el robot "
+                                   "anota cada documento impreso.")
+                        .arg(nombre, noEscribe.join(QStringLiteral(", ")));
             else if (!faltan.isEmpty())
                 problema = QStringLiteral("A la base de datos \"%1\" le falta: %2")
                                .arg(nombre, faltan.join(QStringLiteral(", ")));
@@ -114,17 +117,18 @@ QString probarSqlite(const QString& ruta, int esperaMs, bool escribir)
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(esperaMs));
         auto motivo = [&](const QSqlError& e) {
             switch (e.nativeErrorCode().toInt() & 0xFF) { // extended codes keep the primary below
-            case 5: // SQLITE_BUSY
-            case 6: // SQLITE_LOCKED
+            case 5:                                       // SQLITE_BUSY
+            case 6:                                       // SQLITE_LOCKED
                 return QStringLiteral("La base de datos \"%1\" está bloqueada por otro programa: "
                                       "se esperó %2 s sin que la liberara. Cierre el programa que "
                                       "la tiene abierta en exclusiva e intente de nuevo.")
                     .arg(ruta)
                     .arg(esperaMs / 1000.0);
             case 8: // SQLITE_READONLY (the file, its folder, the file system)
-                return QStringLiteral("No se puede escribir en la base de datos \"%1\" (%2): el "
-                                      "robot anota en ella cada documento impreso. El usuario %3 "
-                                      "necesita permiso de escritura en el archivo y en su carpeta.")
+                return QStringLiteral(
+                           "No se puede escribir en la base de datos \"%1\" (%2): el "
+                           "robot anota en ella cada documento impreso. El usuario %3 "
+                           "necesita permiso de escritura en el archivo y en su carpeta.")
                     .arg(ruta, e.databaseText(), usuario());
             case 26: // SQLITE_NOTADB
                 return QStringLiteral("\"%1\" no es una base de datos válida: %2")
@@ -177,19 +181,19 @@ QString revisarArchivo(const QString& ruta, const QString& conexion, int esperaM
 // kept for a readable folder without its marker.
 QString revisarCarpetaDatos(const Configuracion& config)
 {
-    const QString linea = QStringLiteral("(línea \"Datos:\" de %1)")
-                              .arg(QLatin1String(Configuracion::NombreArchivo));
+    const QString linea =
+        QStringLiteral("(línea \"Datos:\" de %1)").arg(QLatin1String(Configuracion::NombreArchivo));
     if (config.RutaDatos.isEmpty())
         return QStringLiteral("%1 no indica la carpeta de datos de la tienda: su primera línea "
                               "debe ser \"Datos:\" seguida de la carpeta, por ejemplo "
                               "\"Datos:/srv/tienda/\".")
             .arg(QLatin1String(Configuracion::NombreArchivo));
     const QFileInfo carpeta(Configuracion::RutaDelSistema(config.RutaDatos));
-    const QString nombre = carpeta.absoluteFilePath() == config.RutaDatos ||
-                                   carpeta.absoluteFilePath() + QLatin1Char('/') == config.RutaDatos
-                               ? QStringLiteral("\"%1\"").arg(config.RutaDatos)
-                               : QStringLiteral("\"%1\" (%2)").arg(config.RutaDatos,
-                                                                   carpeta.absoluteFilePath());
+    const QString nombre =
+        carpeta.absoluteFilePath() == config.RutaDatos ||
+                carpeta.absoluteFilePath() + QLatin1Char('/') == config.RutaDatos
+            ? QStringLiteral("\"%1\"").arg(config.RutaDatos)
+            : QStringLiteral("\"%1\" (%2)").arg(config.RutaDatos, carpeta.absoluteFilePath());
     if (!carpeta.exists())
         return QStringLiteral("No existe la carpeta de datos %1 %2.").arg(nombre, linea);
     if (!carpeta.isDir())
@@ -259,10 +263,11 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
     ArchivoMarca marca(QDir(carpeta).filePath(QStringLiteral("Log.log")));
     QString error;
     if (!marca.Verificar(&error))
-        return terminar(QStringLiteral("No se puede leer el archivo \"%1\" (%2). No se sobrescribe: "
-                                       "puede guardar el código de una factura en curso. Por favor "
-                                       "verifique el archivo e intente de nuevo.")
-                            .arg(marca.Ruta(), error));
+        return terminar(
+            QStringLiteral("No se puede leer el archivo \"%1\" (%2). No se sobrescribe: "
+                           "puede guardar el código de una factura en curso. Por favor "
+                           "verifique el archivo e intente de nuevo.")
+                .arg(marca.Ruta(), error));
 
     LecturaConfiguracion lectura = Configuracion::LeerArchivo(carpeta);
     if (!lectura.Valor)
@@ -294,7 +299,9 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
         problemaTienda = revisarBase<BaseTienda>(
             config.Servidor->Descripcion(), conexionTienda,
             [&](BaseTienda& b) { return b.Abrir(*config.Servidor); },
-            [&](BaseTienda& b) { return revisarConfiguracionTienda(b, config.Servidor->Descripcion()); });
+            [&](BaseTienda& b) {
+                return revisarConfiguracionTienda(b, config.Servidor->Descripcion());
+            });
     else
         problemaTienda = revisarArchivo<BaseTienda>(
             r.ajustes.rutaBaseDatos, conexionTienda, esperaBloqueoMs, true,
@@ -317,9 +324,9 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
     const QString problemaPuerto = ProbarPuerto(*dispositivo, &ausente);
     if (!problemaPuerto.isEmpty()) {
         if (!ausente)
-            return terminar(problemaPuerto + QStringLiteral(" Revise la línea \"Puerto:%1\" de %2.")
-                                                 .arg(config.Puerto,
-                                                      QLatin1String(Configuracion::NombreArchivo)));
+            return terminar(problemaPuerto +
+                            QStringLiteral(" Revise la línea \"Puerto:%1\" de %2.")
+                                .arg(config.Puerto, QLatin1String(Configuracion::NombreArchivo)));
         r.avisos << problemaPuerto;
     }
 
