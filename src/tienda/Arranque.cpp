@@ -251,46 +251,39 @@ QString Arranque::ProbarPuerto(const QString& dispositivo, bool* ausente)
     return QString();
 }
 
-Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaBloqueoMs)
+namespace
 {
-    const QString carpeta = QDir(rutaPrograma).absolutePath();
-    if (!QDir(carpeta).exists())
-        return terminar(QStringLiteral("No existe la carpeta del programa \"%1\".").arg(carpeta));
-    QDir::setCurrent(carpeta);
-
-    // Log.log may hold the code of an invoice whose closing went out: it is
-    // created when missing and never overwritten when it cannot be read.
+// Log.log may hold the code of an invoice whose closing went out: it is
+// created when missing and never overwritten when it cannot be read.
+QString revisarMarca(const QString& carpeta)
+{
     ArchivoMarca marca(QDir(carpeta).filePath(QStringLiteral("Log.log")));
     QString error;
-    if (!marca.Verificar(&error))
-        return terminar(
-            QStringLiteral("No se puede leer el archivo \"%1\" (%2). No se sobrescribe: "
-                           "puede guardar el código de una factura en curso. Por favor "
-                           "verifique el archivo e intente de nuevo.")
-                .arg(marca.Ruta(), error));
+    if (marca.Verificar(&error))
+        return QString();
+    return QStringLiteral("No se puede leer el archivo \"%1\" (%2). No se sobrescribe: "
+                          "puede guardar el código de una factura en curso. Por favor "
+                          "verifique el archivo e intente de nuevo.")
+        .arg(marca.Ruta(), error);
+}
 
-    LecturaConfiguracion lectura = Configuracion::LeerArchivo(carpeta);
-    if (!lectura.Valor)
-        return terminar(lectura.Error);
-    const Configuracion config = *lectura.Valor;
-    if (!config.Problemas.isEmpty())
-        return terminar(config.Problemas.first());
-
+// The data folder, then its maintenance marker.
+QString revisarDatos(const Configuracion& config)
+{
     const QString problemaDatos = revisarCarpetaDatos(config);
     if (!problemaDatos.isEmpty())
-        return terminar(problemaDatos);
-    if (!ChequeoExistenciaArchivo(config.ArchivoMarcaMantenimiento()))
-        return terminar(QString::fromUtf8(kMensajeMantenimiento));
+        return problemaDatos;
+    if (!Arranque::ChequeoExistenciaArchivo(config.ArchivoMarcaMantenimiento()))
+        return QString::fromUtf8(Arranque::kMensajeMantenimiento);
+    return QString();
+}
 
-    Resultado r;
-    r.ajustes.config = config;
-    r.ajustes.rutaPrograma = carpeta;
-    r.ajustes.rutaBaseDatos = config.ArchivoBaseDatos();
-    r.ajustes.rutaBaseLocal =
-        QDir(carpeta).filePath(QString::fromLatin1(Configuracion::NombreBaseLocal));
-
-    // The shop database: the SQLite file, or the server of the twelfth line.
-    // The robot writes in it, and reads the server's address from it.
+// The shop database: the SQLite file, or the server of the twelfth line.
+// The robot writes in it, and reads the server's address from it. Then the
+// local database, which it only reads.
+QString revisarBases(const AjustesRobot& ajustes, int esperaBloqueoMs)
+{
+    const Configuracion& config = ajustes.config;
     const QString conexionTienda = QStringLiteral("rovend.arranque.tienda");
     QString problemaTienda;
     if (!config.ErrorServidor.isEmpty())
@@ -304,35 +297,64 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
             });
     else
         problemaTienda = revisarArchivo<BaseTienda>(
-            r.ajustes.rutaBaseDatos, conexionTienda, esperaBloqueoMs, true,
-            [&](BaseTienda& b) { return revisarConfiguracionTienda(b, r.ajustes.rutaBaseDatos); });
+            ajustes.rutaBaseDatos, conexionTienda, esperaBloqueoMs, true,
+            [&](BaseTienda& b) { return revisarConfiguracionTienda(b, ajustes.rutaBaseDatos); });
     if (!problemaTienda.isEmpty())
-        return terminar(problemaTienda);
-    const QString problemaLocal =
-        revisarArchivo<BaseLocal>(r.ajustes.rutaBaseLocal, QStringLiteral("rovend.arranque.local"),
-                                  esperaBloqueoMs, false, [](BaseLocal&) { return QString(); });
-    if (!problemaLocal.isEmpty())
-        return terminar(problemaLocal);
+        return problemaTienda;
+    return revisarArchivo<BaseLocal>(ajustes.rutaBaseLocal, QStringLiteral("rovend.arranque.local"),
+                                     esperaBloqueoMs, false, [](BaseLocal&) { return QString(); });
+}
 
+// The printer's port: a value that names no port, or a device that is there
+// and does not open, stops start-up; a device absent for now goes to the
+// warnings. Sets the resolved device.
+QString revisarPuerto(Arranque::Resultado& r)
+{
+    const Configuracion& config = r.ajustes.config;
     const std::optional<QString> dispositivo = NombrePuerto::Resolver(config.Puerto);
     if (!dispositivo)
-        return terminar(QStringLiteral("El valor \"%1\" de \"Puerto:\" en %2 no es un número de "
-                                       "puerto, COMn ni una ruta de dispositivo.")
-                            .arg(config.Puerto, QString::fromLatin1(Configuracion::NombreArchivo)));
+        return QStringLiteral("El valor \"%1\" de \"Puerto:\" en %2 no es un número de "
+                              "puerto, COMn ni una ruta de dispositivo.")
+            .arg(config.Puerto, QString::fromLatin1(Configuracion::NombreArchivo));
     r.ajustes.dispositivo = *dispositivo;
     bool ausente = false;
-    const QString problemaPuerto = ProbarPuerto(*dispositivo, &ausente);
+    const QString problemaPuerto = Arranque::ProbarPuerto(*dispositivo, &ausente);
     if (!problemaPuerto.isEmpty()) {
         if (!ausente)
-            return terminar(problemaPuerto +
-                            QStringLiteral(" Revise la línea \"Puerto:%1\" de %2.")
-                                .arg(config.Puerto, QLatin1String(Configuracion::NombreArchivo)));
+            return problemaPuerto +
+                   QStringLiteral(" Revise la línea \"Puerto:%1\" de %2.")
+                       .arg(config.Puerto, QLatin1String(Configuracion::NombreArchivo));
         r.avisos << problemaPuerto;
     }
+    return QString();
+}
 
-    // One robot per program folder: a second copy ends without a word. Only
-    // a lock held by a running process is a second copy; a lock that cannot
-    // be taken for another reason is said.
+// Why the lock file could not be made, when no running copy holds it.
+QString motivoCandado(QLockFile::LockError error)
+{
+    QString motivo;
+    switch (error) {
+    case QLockFile::PermissionError:
+        motivo = QStringLiteral("la carpeta no admite escritura para el usuario %1 (sin "
+                                "permiso, o en un disco de solo lectura)")
+                     .arg(usuario());
+        break;
+    case QLockFile::LockFailedError:
+        motivo = QStringLiteral("ya existe y no es el candado de otra copia en marcha; "
+                                "bórrelo si no es de otro programa");
+        break;
+    default:
+        motivo = QStringLiteral("error desconocido al crearlo");
+        break;
+    }
+    return motivo;
+}
+
+// One robot per program folder: a second copy ends without a word. Only
+// a lock held by a running process is a second copy; a lock that cannot
+// be taken for another reason is said. On success `r` comes back holding it.
+Arranque::Resultado tomarCandado(const QString& carpeta, Arranque::Resultado r)
+{
     const QString rutaCandado = QDir(carpeta).filePath(QStringLiteral("rovend.lock"));
     auto candado = std::make_unique<QLockFile>(rutaCandado);
     candado->setStaleLockTime(0);
@@ -342,26 +364,12 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
         const bool conDueno = candado->error() == QLockFile::LockFailedError &&
                               candado->getLockInfo(&pid, &equipo, &programa);
         if (conDueno && (equipo != QSysInfo::machineHostName() || procesoVivo(pid))) {
-            Resultado s;
-            s.fin = Fin::Silencio;
-            s.codigoSalida = kSalidaSegundaCopia;
+            Arranque::Resultado s;
+            s.fin = Arranque::Fin::Silencio;
+            s.codigoSalida = Arranque::kSalidaSegundaCopia;
             return s;
         }
-        QString motivo;
-        switch (candado->error()) {
-        case QLockFile::PermissionError:
-            motivo = QStringLiteral("la carpeta no admite escritura para el usuario %1 (sin "
-                                    "permiso, o en un disco de solo lectura)")
-                         .arg(usuario());
-            break;
-        case QLockFile::LockFailedError:
-            motivo = QStringLiteral("ya existe y no es el candado de otra copia en marcha; "
-                                    "bórrelo si no es de otro programa");
-            break;
-        default:
-            motivo = QStringLiteral("error desconocido al crearlo");
-            break;
-        }
+        const QString motivo = motivoCandado(candado->error());
         return terminar(QStringLiteral("No se puede crear el archivo \"%1\" en la carpeta del "
                                        "programa \"%2\", que impide que dos copias del robot "
                                        "trabajen a la vez: %3.")
@@ -369,4 +377,42 @@ Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaB
     }
     r.candado = std::move(candado);
     return r;
+}
+} // namespace
+
+Arranque::Resultado Arranque::Form_Load(const QString& rutaPrograma, int esperaBloqueoMs)
+{
+    const QString carpeta = QDir(rutaPrograma).absolutePath();
+    if (!QDir(carpeta).exists())
+        return terminar(QStringLiteral("No existe la carpeta del programa \"%1\".").arg(carpeta));
+    QDir::setCurrent(carpeta);
+
+    const QString problemaMarca = revisarMarca(carpeta);
+    if (!problemaMarca.isEmpty())
+        return terminar(problemaMarca);
+
+    LecturaConfiguracion lectura = Configuracion::LeerArchivo(carpeta);
+    if (!lectura.Valor)
+        return terminar(lectura.Error);
+    const Configuracion config = *lectura.Valor;
+    if (!config.Problemas.isEmpty())
+        return terminar(config.Problemas.first());
+    const QString problemaDatos = revisarDatos(config);
+    if (!problemaDatos.isEmpty())
+        return terminar(problemaDatos);
+
+    Resultado r;
+    r.ajustes.config = config;
+    r.ajustes.rutaPrograma = carpeta;
+    r.ajustes.rutaBaseDatos = config.ArchivoBaseDatos();
+    r.ajustes.rutaBaseLocal =
+        QDir(carpeta).filePath(QString::fromLatin1(Configuracion::NombreBaseLocal));
+
+    const QString problemaBases = revisarBases(r.ajustes, esperaBloqueoMs);
+    if (!problemaBases.isEmpty())
+        return terminar(problemaBases);
+    const QString problemaPuerto = revisarPuerto(r);
+    if (!problemaPuerto.isEmpty())
+        return terminar(problemaPuerto);
+    return tomarCandado(carpeta, std::move(r));
 }
