@@ -9,30 +9,11 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace
 {
-// Item k of the file is only ever compared with key k.
-enum Fila {
-    kDatos,
-    kImpresora,
-    kPuerto,
-    kCodProd,
-    kSerial,
-    kColumnas80,
-    kDireccion,
-    kCaja,
-    kEntregaOrden,
-    kMedioPago,
-    kCampoTextoAdic01,
-    kFilas
-};
-
-constexpr const char* kClaves[kFilas] = {
-    "Datos:",     "Impresora:", "Puerto:",       "COD_PROD:",  "Serial:",          "80Columnas:",
-    "Direccion:", "Caja:",      "EntregaOrden:", "MedioPago:", "CampoTextoAdic01:"};
-
 bool EsMenosUno(const QString& valor)
 {
     return valor == QLatin1String("-1");
@@ -54,6 +35,96 @@ double RedondeoPar(double v)
     if (resto > 0.5)
         return abajo + 1;
     return std::fmod(abajo, 2.0) == 0 ? abajo : abajo + 1;
+}
+
+// One of the eleven rows as read: its line number, the whole item, and the
+// value after the key without its blanks (never empty).
+struct Renglon {
+    int Numero = 0;
+    QString Elemento;
+    QString Valor;
+};
+
+template <QString Configuracion::*Campo> void LeerTexto(Configuracion& c, const Renglon& r)
+{
+    c.*Campo = r.Valor;
+}
+
+template <bool Configuracion::*Campo> void LeerMenosUno(Configuracion& c, const Renglon& r)
+{
+    c.*Campo = EsMenosUno(r.Valor);
+}
+
+template <bool Configuracion::*Campo> void LeerNoCero(Configuracion& c, const Renglon& r)
+{
+    c.*Campo = NoCero(r.Valor);
+}
+
+void LeerDatos(Configuracion& c, const Renglon& r)
+{
+    c.RutaDatos = r.Valor;
+    c.RutaBaseDatos = r.Valor + QString::fromLatin1(Configuracion::NombreBaseDatos);
+}
+
+void LeerCaja(Configuracion& c, const Renglon& r)
+{
+    // The leading numeric value, as the other number rows; but a value
+    // without one ("tres") or past the tills there can be is no till
+    // number, and is said rather than read as till 0.
+    static const QRegularExpression numero(
+        QStringLiteral("^[ \\t]*[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)"));
+    const double caja = RedondeoPar(Texto::ValorInicial(r.Valor));
+    if (numero.match(r.Valor).hasMatch() && caja >= 0 && caja <= std::numeric_limits<int>::max())
+        c.NumeroCaja = int(caja);
+    else
+        c.Problemas.append(
+            QStringLiteral("La línea %1 de %2 (\"%3\") no da un número de caja: se "
+                           "espera un número entero no negativo, por ejemplo \"Caja:3\".")
+                .arg(r.Numero)
+                .arg(QLatin1String(Configuracion::NombreArchivo), r.Elemento));
+}
+
+// The eleven positional rows, in the file's order: item k of the file is only
+// ever compared with key k.
+struct Fila {
+    const char* Clave;
+    void (*Leer)(Configuracion&, const Renglon&);
+};
+
+constexpr Fila kFilas[] = {
+    {"Datos:", &LeerDatos},
+    {"Impresora:", &LeerTexto<&Configuracion::Impresora>},
+    {"Puerto:", &LeerTexto<&Configuracion::Puerto>},
+    {"COD_PROD:", &LeerMenosUno<&Configuracion::CodProd>},
+    {"Serial:", &LeerTexto<&Configuracion::Serial>},
+    {"80Columnas:", &LeerMenosUno<&Configuracion::Columnas80>},
+    {"Direccion:", &LeerMenosUno<&Configuracion::Direccion>},
+    {"Caja:", &LeerCaja},
+    {"EntregaOrden:", &LeerNoCero<&Configuracion::EntregaOrden>},
+    {"MedioPago:", &LeerNoCero<&Configuracion::MedioPago>},
+    {"CampoTextoAdic01:", &LeerNoCero<&Configuracion::CampoTextoAdic01>},
+};
+constexpr int kNumeroFilas = int(std::size(kFilas));
+
+// Items end at commas as well as at line ends: a comma in one of the eleven
+// lines moves every later value onto the wrong key. The message for the first
+// line with one; empty when none has.
+QString LineaConComa(const QByteArray& contenido)
+{
+    const QStringList lineas = CodigoPagina::ATexto(contenido.left(64 * 1024))
+                                   .split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (int k = 0; k < kNumeroFilas && k < lineas.size(); ++k) {
+        if (!lineas.at(k).contains(QLatin1Char(',')))
+            continue;
+        return QStringLiteral(
+                   "La línea %1 de %2 (\"%3\") tiene una coma. Cada valor termina en una "
+                   "coma, así que el valor queda cortado y los valores de las líneas "
+                   "siguientes no se leen con su clave. Quite la coma (una carpeta con "
+                   "una coma en el nombre no sirve como carpeta de datos).")
+            .arg(k + 1)
+            .arg(QLatin1String(Configuracion::NombreArchivo), lineas.at(k));
+    }
+    return QString();
 }
 } // namespace
 
@@ -89,8 +160,8 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
     Configuracion c;
     const QStringList elementos = Elementos(CodigoPagina::ATexto(contenido));
     // The eleven positional rows; the twelfth line is read by LeerServidor.
-    for (int k = 0; k < kFilas && k < elementos.size(); ++k) {
-        const QString clave = QString::fromLatin1(kClaves[k]);
+    for (int k = 0; k < kNumeroFilas && k < elementos.size(); ++k) {
+        const QString clave = QString::fromLatin1(kFilas[k].Clave);
         const QString& elemento = elementos.at(k);
         if (!elemento.contains(clave))
             continue;
@@ -99,78 +170,15 @@ Configuracion Configuracion::LeerConfiguracion(const QByteArray& contenido)
         const QString valor = Texto::Recortado(elemento.mid(clave.size()));
         if (valor.isEmpty())
             continue;
-        switch (k) {
-        case kDatos:
-            c.RutaDatos = valor;
-            c.RutaBaseDatos = valor + QString::fromLatin1(NombreBaseDatos);
-            break;
-        case kImpresora:
-            c.Impresora = valor;
-            break;
-        case kPuerto:
-            c.Puerto = valor;
-            break;
-        case kCodProd:
-            c.CodProd = EsMenosUno(valor);
-            break;
-        case kSerial:
-            c.Serial = valor;
-            break;
-        case kColumnas80:
-            c.Columnas80 = EsMenosUno(valor);
-            break;
-        case kDireccion:
-            c.Direccion = EsMenosUno(valor);
-            break;
-        case kCaja: {
-            // The leading numeric value, as the other number rows; but a value
-            // without one ("tres") or past the tills there can be is no till
-            // number, and is said rather than read as till 0.
-            static const QRegularExpression numero(
-                QStringLiteral("^[ \\t]*[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)"));
-            const double caja = RedondeoPar(Texto::ValorInicial(valor));
-            if (numero.match(valor).hasMatch() && caja >= 0 &&
-                caja <= std::numeric_limits<int>::max())
-                c.NumeroCaja = int(caja);
-            else
-                c.Problemas.append(
-                    QStringLiteral("La línea %1 de %2 (\"%3\") no da un número de caja: se "
-                                   "espera un número entero no negativo, por ejemplo \"Caja:3\".")
-                        .arg(k + 1)
-                        .arg(QLatin1String(NombreArchivo), elemento));
-            break;
-        }
-        case kEntregaOrden:
-            c.EntregaOrden = NoCero(valor);
-            break;
-        case kMedioPago:
-            c.MedioPago = NoCero(valor);
-            break;
-        case kCampoTextoAdic01:
-            c.CampoTextoAdic01 = NoCero(valor);
-            break;
-        }
+        kFilas[k].Leer(c, Renglon{k + 1, elemento, valor});
     }
     if (c.Puerto.isEmpty())
         c.Puerto = QStringLiteral("COM1");
-    // Items end at commas as well as at line ends: a comma in one of the
-    // eleven lines moves every later value onto the wrong key.
-    const QStringList lineas = CodigoPagina::ATexto(contenido.left(64 * 1024))
-                                   .split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    for (int k = 0; k < kFilas && k < lineas.size(); ++k) {
-        if (!lineas.at(k).contains(QLatin1Char(',')))
-            continue;
-        c.Problemas.prepend(
-            QStringLiteral("La línea %1 de %2 (\"%3\") tiene una coma. Cada valor termina en una "
-                           "coma, así que el valor queda cortado y los valores de las líneas "
-                           "siguientes no se leen con su clave. Quite la coma (una carpeta con "
-                           "una coma en el nombre no sirve como carpeta de datos).")
-                .arg(k + 1)
-                .arg(QLatin1String(NombreArchivo), lineas.at(k)));
-        break;
-    }
-    if (elementos.size() > kFilas)
-        LeerServidor(elementos.mid(kFilas), c);
+    const QString coma = LineaConComa(contenido);
+    if (!coma.isEmpty())
+        c.Problemas.prepend(coma);
+    if (elementos.size() > kNumeroFilas)
+        LeerServidor(elementos.mid(kNumeroFilas), c);
     return c;
 }
 
