@@ -24,6 +24,12 @@ public:
         std::optional<qlonglong> NumeroZ;
 
         bool operator==(const Marca&) const = default;
+        // A marker that names `codigo`, with what the printer showed.
+        static Marca De(qlonglong codigo, const QString& antes = {}, const QString& numero = {},
+                        std::optional<qlonglong> numeroZ = {})
+        {
+            return Marca{codigo, antes, numero, numeroZ};
+        }
     };
 
     explicit ArchivoMarca(const QString& ruta);

@@ -239,7 +239,7 @@ class TstImpresionFactura : public QObject
         const qlonglong codigo = Preparar(banco);
         QVERIFY(codigo > 0);
         banco.sim->ponerContadores({impresora, 0, 0, 7});
-        ArchivoMarca::Marca marca{codigo, antes, guardado};
+        ArchivoMarca::Marca marca = ArchivoMarca::Marca::De(codigo, antes, guardado);
         if (!guardado.isEmpty())
             marca.NumeroZ = 8;
         QVERIFY(Marca(banco).Escribir(marca));
@@ -356,7 +356,7 @@ class TstImpresionFactura : public QObject
         QFETCH(int, facturas);
         BancoImpresion banco;
         const qlonglong codigo = Preparar(banco, preparar);
-        QVERIFY(codigo > 0 && Marca(banco).Escribir({77}));
+        QVERIFY(codigo > 0 && Marca(banco).Escribir(ArchivoMarca::Marca::De(77)));
         const qsizetype antes = Facturas(banco).size();
         Correr(banco);
         const QChar cr(13);

@@ -307,7 +307,7 @@ class TstNotaCredito : public QObject
         QFETCH(QString, mensaje);
         QFETCH(QString, detalle);
         QFETCH(QByteArray, ultimo);
-        QVERIFY(Marca().Escribir({77}));
+        QVERIFY(Marca().Escribir(ArchivoMarca::Marca::De(77)));
         NotaDemo n;
         n.Monto = 10.0;
         n.Lineas = {Producto("P001", "Arroz", 1, 10)};
@@ -324,7 +324,7 @@ class TstNotaCredito : public QObject
                      qPrintable(Mensaje()));
         }
         QCOMPARE(enviados().isEmpty() ? QByteArray() : enviados().last(), ultimo);
-        QCOMPARE(Marca().Leer().value_or(ArchivoMarca::Marca{77}).Codigo, 77);
+        QCOMPARE(Marca().Leer().value_or(ArchivoMarca::Marca::De(77)).Codigo, 77);
         QCOMPARE(banco->sim->documentos().size(), 0);
     }
 
