@@ -1,54 +1,45 @@
 #include "ventana/frmImprimirFacturaROBOT.h"
 
+#include "motor/Pantalla.h"
+#include "motor/Robot.h"
 #include "ventana/DelegadoControl.h"
 #include "ventana/IconoBandeja.h"
 #include "ventana/ImagenesLed.h"
 #include "ventana/Led.h"
-#include "ventana/OpcionTarea.h"
-#include "motor/Pantalla.h"
 #include "ventana/ReglaLeds.h"
-#include "motor/Robot.h"
 
 #include <QApplication>
-#include <QButtonGroup>
-#include <QClipboard>
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTimer>
 #include <QVBoxLayout>
+
+// The window and its panels, built under their designer names. The options
+// panel is built in frmImprimirFacturaROBOTOpciones.cpp; what the window does
+// once built is in frmImprimirFacturaROBOTModelo.cpp.
+
+const QColor frmImprimirFacturaROBOT::kColorFondo(0xE0, 0xE0, 0xE0);
 
 namespace
 {
-const QColor kColorFondo(0xE0, 0xE0, 0xE0);
-
-// The buttons that wait while a request of the operator is in the robot's
-// hands: the switched operator buttons, the status requests and the
-// options panel's two.
-QStringList BotonesEnEspera()
+QLabel* Rotulo(const QString& texto)
 {
-    return Pantalla::BotonesOperador() + QStringList{QStringLiteral("Command1"),
-                                                     QStringLiteral("Command8"),
-                                                     QStringLiteral("Command9")};
+    auto* l = new QLabel(texto);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
 }
+} // namespace
 
-void PintarFondo(QWidget* w, const QColor& color)
+void frmImprimirFacturaROBOT::PintarFondo(QWidget* w, const QColor& color)
 {
     // Buttons fill with the Button role unless told otherwise.
     w->setBackgroundRole(QPalette::Window);
@@ -57,14 +48,6 @@ void PintarFondo(QWidget* w, const QColor& color)
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
-
-QLabel* Rotulo(const QString& texto)
-{
-    auto* l = new QLabel(texto);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return l;
-}
-} // namespace
 
 frmImprimirFacturaROBOT::frmImprimirFacturaROBOT(Robot& robot, QWidget* parent)
     : QMainWindow(parent), robot_(robot), bandeja_(new IconoBandeja(*this))
@@ -81,7 +64,8 @@ frmImprimirFacturaROBOT::frmImprimirFacturaROBOT(Robot& robot, QWidget* parent)
     alarma_ = new QLabel;
     alarma_->setObjectName(QStringLiteral("AvisoAlarma"));
     alarma_->setWordWrap(true);
-    alarma_->setStyleSheet(QStringLiteral("background:#d63939;color:white;font-weight:bold;padding:6px;"));
+    alarma_->setStyleSheet(
+        QStringLiteral("background:#d63939;color:white;font-weight:bold;padding:6px;"));
     alarma_->hide();
     raiz->addWidget(alarma_);
     raiz->addWidget(ConstruirDatos());
@@ -251,154 +235,6 @@ QWidget* frmImprimirFacturaROBOT::ConstruirPendientes()
     return panel;
 }
 
-QWidget* frmImprimirFacturaROBOT::ConstruirOpciones()
-{
-    auto* frame = new QGroupBox(QStringLiteral("Opciones"));
-    frame->setObjectName(QStringLiteral("Frame1"));
-    PintarFondo(frame, kColorFondo);
-    auto* v = new QVBoxLayout(frame);
-    v->addWidget(ConstruirTareas());
-    v->addStretch();
-
-    auto* botones = new QHBoxLayout;
-    auto* ejecutar = NuevoBoton(QStringLiteral("Command8"), QStringLiteral("Ejecutar"),
-                                QStringLiteral("Haga click aquí para ejecutar la tarea"));
-    auto* continuar = NuevoBoton(QStringLiteral("Command9"), QStringLiteral("Continuar"),
-                                 QStringLiteral("Haga click aquí para ver las opciones"));
-    auto* temporal =
-        NuevoBoton(QStringLiteral("Command37"), QStringLiteral("Direccionar Temporal Local"),
-                   QStringLiteral("Haga click aquí para direccionar temporal"));
-    auto* plantilla = NuevoBoton(QStringLiteral("Command2"), QStringLiteral("Plantilla"));
-    plantilla->setEnabled(false); // nothing in the program enables it
-    auto* cerrar = NuevoBoton(QStringLiteral("cmdCerrar"), QStringLiteral("Cerrar"));
-    for (QPushButton* b : {ejecutar, continuar})
-        botones->addWidget(b);
-    botones->addStretch();
-    for (QPushButton* b : {temporal, plantilla, cerrar})
-        botones->addWidget(b);
-    v->addLayout(botones);
-
-    connect(ejecutar, &QPushButton::clicked, this, [this] { PedirTarea(OpcionesPanel()); });
-    connect(continuar, &QPushButton::clicked, this, [this] { Pedir(&Robot::Command9_Click); });
-    connect(cerrar, &QPushButton::clicked, this, &QWidget::close);
-    frame->hide();
-    return frame;
-}
-
-QWidget* frmImprimirFacturaROBOT::ConstruirTareas()
-{
-    auto* panel = new QGroupBox(QStringLiteral("Tareas"));
-    panel->setObjectName(QStringLiteral("Tareas"));
-    auto* g = new QGridLayout(panel);
-    g->setVerticalSpacing(3);
-    tareas_ = new QButtonGroup(panel);
-    const QStringList captions{
-        QStringLiteral("Cortar papel"),
-        QStringLiteral("Hacer avanzar el papel"),
-        QStringLiteral("Establecer línea de encabezado "),
-        QStringLiteral("Establecer línea de pié de página"),
-        QStringLiteral(
-            "Imprimir Reporte por Fechas desde                                     hasta"),
-        QStringLiteral("Enviar documento no fiscal de prueba"),
-        QStringLiteral("Imprimir Reporte Z desde el número                  al "),
-        QStringLiteral("Imprimir Reporte Z por fecha desde"),
-        QStringLiteral("Imprimir Reporte por mes desde ")};
-    QList<OpcionTarea*> opciones;
-    for (int i = 0; i < 9; ++i) {
-        auto* o = new OpcionTarea(QStringLiteral("Tarea%1").arg(i), captions.at(i));
-        if (i <= 4)
-            PintarFondo(o, kColorFondo);
-        tareas_->addButton(o, i);
-        opciones.append(o);
-    }
-
-    auto nuevaLinea = [](const QString& nombre) {
-        auto* e = new QLineEdit;
-        e->setObjectName(nombre);
-        return e;
-    };
-    auto nuevoCombo = [](const QString& nombre) {
-        auto* c = new QComboBox;
-        c->setObjectName(nombre);
-        c->addItems({"1", "2", "3", "4", "5"});
-        return c;
-    };
-    auto nuevaFecha = [](const QString& nombre) {
-        auto* d = new QDateEdit(QDate::currentDate());
-        d->setObjectName(nombre);
-        d->setCalendarPopup(true);
-        return d;
-    };
-    auto nuevoZ = [this, &nuevaLinea](const QString& nombre) {
-        QLineEdit* e = nuevaLinea(nombre);
-        e->setMaxLength(8);
-        e->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-        // The key filter explains a refused key; the validator also keeps
-        // pasted text to digits.
-        e->setValidator(
-            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
-        e->installEventFilter(this);
-        return e;
-    };
-
-    // Header and footer lines: the line number, then the text.
-    const QList<std::tuple<int, QString, QString>> lineas{
-        {2, QStringLiteral("Combo1"), QStringLiteral("Encabezado")},
-        {3, QStringLiteral("Combo2"), QString::fromUtf8("Pié")}};
-    for (const auto& [i, combo, texto] : lineas) {
-        g->addWidget(opciones.at(i), i, 0);
-        g->addWidget(nuevoCombo(combo), i, 1);
-        QLineEdit* e = nuevaLinea(texto);
-        e->setMinimumWidth(120);
-        g->addWidget(e, i, 2);
-    }
-
-    auto* ini = nuevaFecha(QStringLiteral("Ini"));
-    auto* fini = nuevaFecha(QStringLiteral("Fini"));
-    opciones.at(4)->Incrustar(ini);
-    opciones.at(6)->Incrustar(nuevoZ(QStringLiteral("Zinic")));
-    QLineEdit* zfinic = nuevoZ(QStringLiteral("Zfinic"));
-
-    // The Z report by date and the monthly report use the same two dates;
-    // their rows repeat them so the operator sees what will be asked.
-    auto* rango7 = new QLabel;
-    auto* rango8 = new QLabel;
-    auto actualizarRangos = [ini, fini, rango7, rango8] {
-        const QLocale l;
-        const QString t = l.toString(ini->date(), QLocale::ShortFormat) +
-                          QStringLiteral(" hasta ") +
-                          l.toString(fini->date(), QLocale::ShortFormat);
-        rango7->setText(t);
-        rango8->setText(t);
-    };
-    for (QLabel* r : {rango7, rango8}) {
-        r->setForegroundRole(QPalette::Dark);
-        r->setToolTip(QStringLiteral("Las fechas de \"Imprimir Reporte por Fechas\""));
-    }
-    connect(ini, &QDateEdit::dateChanged, this, actualizarRangos);
-    connect(fini, &QDateEdit::dateChanged, this, actualizarRangos);
-    actualizarRangos();
-
-    auto fila = [&](int i, QWidget* despues) {
-        auto* h = new QHBoxLayout;
-        h->setSpacing(4);
-        h->addWidget(opciones.at(i));
-        if (despues)
-            h->addWidget(despues);
-        h->addStretch();
-        g->addLayout(h, i, 0, 1, 3);
-    };
-    fila(0, nullptr);
-    fila(1, nullptr);
-    fila(4, fini);
-    fila(5, nullptr);
-    fila(6, zfinic);
-    fila(7, rango7);
-    fila(8, rango8);
-    g->setColumnStretch(2, 1);
-    return panel;
-}
-
 QWidget* frmImprimirFacturaROBOT::ConstruirLeds()
 {
     auto* frame = new QGroupBox(QStringLiteral("Estado de la impresora"));
@@ -479,279 +315,4 @@ QWidget* frmImprimirFacturaROBOT::ConstruirBotones()
     connect(panel->findChild<QPushButton*>(QStringLiteral("Command4")), &QPushButton::clicked, this,
             &QWidget::showMinimized);
     return panel;
-}
-
-void frmImprimirFacturaROBOT::MostrarModelo()
-{
-    // Read before the robot's thread starts; afterwards only signals arrive.
-    const Pantalla& p = robot_.pantalla();
-    for (int i = 0; i < 7; ++i)
-        if (auto* l = findChild<QLabel*>(QStringLiteral("L%1").arg(i)))
-            l->setText(p.Etiqueta(i));
-    QStringList controles = Pantalla::BotonesOperador();
-    controles << QStringLiteral("Command10") << QStringLiteral("Command8");
-    for (const QString& c : controles) {
-        habilitado_.insert(c, p.Habilitado(c));
-        AplicarHabilitado(c);
-    }
-    PonerTitulo(QStringLiteral("Command3"), p.Titulo(QStringLiteral("Command3")));
-    for (const QString& lista : {QStringLiteral("List1"), QStringLiteral("List2")})
-        if (auto* l = findChild<QListWidget*>(lista))
-            l->addItems(p.Lista(lista));
-    for (const QString& lista :
-         {QStringLiteral("DBList1"), QStringLiteral("DBList2"), QStringLiteral("DBList3")})
-        if (auto* l = findChild<QListWidget*>(lista))
-            l->addItems(p.Pendientes(lista));
-    QList<int> colores;
-    for (ColorLed c : p.LedsActuales())
-        colores.append(int(c));
-    PonerLeds(colores);
-    PonerTimer(p.Timer());
-    PonerVisible(QStringLiteral("Frame1"), p.Visible(QStringLiteral("Frame1")));
-}
-
-void frmImprimirFacturaROBOT::Conectar()
-{
-    Pantalla* p = &robot_.pantalla();
-    connect(p, &Pantalla::ListaAgregada, this, [this](const QString& lista, const QString& texto) {
-        if (auto* l = findChild<QListWidget*>(lista)) {
-            l->addItem(texto);
-            l->scrollToBottom();
-        }
-    });
-    connect(p, &Pantalla::ListaLimpiada, this, [this](const QString& lista) {
-        if (auto* l = findChild<QListWidget*>(lista))
-            l->clear();
-    });
-    connect(p, &Pantalla::PendientesCambiados, this,
-            [this](const QString& lista, const QStringList& filas) {
-                if (auto* l = findChild<QListWidget*>(lista)) {
-                    l->clear();
-                    l->addItems(filas);
-                }
-            });
-    connect(p, &Pantalla::EtiquetaCambiada, this, [this](int i, const QString& texto) {
-        if (auto* l = findChild<QLabel*>(QStringLiteral("L%1").arg(i))) {
-            l->setText(texto);
-            if (i == 2)
-                l->show();
-        }
-    });
-    connect(p, &Pantalla::HabilitadoCambiado, this, [this](const QString& control, bool si) {
-        habilitado_.insert(control, si);
-        AplicarHabilitado(control);
-    });
-    connect(p, &Pantalla::LedsCambiados, this, &frmImprimirFacturaROBOT::PonerLeds);
-    connect(p, &Pantalla::TituloCambiado, this, &frmImprimirFacturaROBOT::PonerTitulo);
-    connect(p, &Pantalla::VisibleCambiado, this, &frmImprimirFacturaROBOT::PonerVisible);
-    connect(p, &Pantalla::TimerCambiado, this, &frmImprimirFacturaROBOT::PonerTimer);
-    connect(p, &Pantalla::Mensaje, this, &frmImprimirFacturaROBOT::MostrarMensaje);
-    connect(p, &Pantalla::VentanaRestaurada, this, &frmImprimirFacturaROBOT::RestaurarVentana);
-}
-
-TareaOpciones frmImprimirFacturaROBOT::OpcionesPanel() const
-{
-    TareaOpciones t;
-    t.tarea = tareas_->checkedId();
-    t.combo1 = findChild<QComboBox*>(QStringLiteral("Combo1"))->currentText();
-    t.encabezado = findChild<QLineEdit*>(QStringLiteral("Encabezado"))->text();
-    t.combo2 = findChild<QComboBox*>(QStringLiteral("Combo2"))->currentText();
-    t.pie = findChild<QLineEdit*>(QString::fromUtf8("Pié"))->text();
-    t.ini = findChild<QDateEdit*>(QStringLiteral("Ini"))->date();
-    t.fini = findChild<QDateEdit*>(QStringLiteral("Fini"))->date();
-    t.zinic = findChild<QLineEdit*>(QStringLiteral("Zinic"))->text();
-    t.zfinic = findChild<QLineEdit*>(QStringLiteral("Zfinic"))->text();
-    return t;
-}
-
-void frmImprimirFacturaROBOT::Pedir(void (Robot::*accion)())
-{
-    Encolar([accion](Robot& robot) { (robot.*accion)(); });
-}
-
-void frmImprimirFacturaROBOT::PedirTarea(const TareaOpciones& tarea)
-{
-    // "Ejecutar" goes grey at once; the robot enables it again when the
-    // task has ended.
-    Encolar([tarea](Robot& robot) { robot.Command8_Click(tarea); });
-}
-
-void frmImprimirFacturaROBOT::Encolar(const std::function<void(Robot&)>& accion)
-{
-    ++pedidos_;
-    for (const QString& b : BotonesEnEspera())
-        AplicarHabilitado(b);
-    AvisarEspera();
-    Robot* robot = &robot_;
-    frmImprimirFacturaROBOT* ventana = this;
-    // Runs in the robot's thread; the window's answer queues behind the
-    // model changes the action made, so they are all shown when it arrives.
-    QMetaObject::invokeMethod(
-        robot,
-        [robot, accion, ventana] {
-            accion(*robot);
-            QMetaObject::invokeMethod(ventana, &frmImprimirFacturaROBOT::PedidoTerminado,
-                                      Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
-}
-
-void frmImprimirFacturaROBOT::AvisarEspera()
-{
-    // Only a request that has to wait (behind a document being printed)
-    // is worth a word; a quick one would just flicker.
-    QTimer::singleShot(400, this, [this] {
-        if (pedidos_ > 0 && !cerrando_)
-            estadoPedido_->setText(
-                QStringLiteral("La orden espera a que el robot termine lo que está haciendo..."));
-    });
-}
-
-void frmImprimirFacturaROBOT::PedidoTerminado()
-{
-    if (pedidos_ > 0)
-        --pedidos_;
-    if (pedidos_ > 0)
-        return;
-    if (!cerrando_)
-        estadoPedido_->clear();
-    for (const QString& b : BotonesEnEspera())
-        AplicarHabilitado(b);
-}
-
-void frmImprimirFacturaROBOT::AplicarHabilitado(const QString& control)
-{
-    QWidget* w = findChild<QWidget*>(control);
-    if (!w)
-        return;
-    const bool si = habilitado_.value(control, true);
-    w->setEnabled(si && !(pedidos_ > 0 && BotonesEnEspera().contains(control)));
-}
-
-void frmImprimirFacturaROBOT::MostrarMensaje(const QString& texto)
-{
-    // Modal but not a nested event loop: the model's later changes keep
-    // arriving while the box is open.
-    auto* caja = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Rovend"), texto,
-                                 QMessageBox::Ok, this);
-    caja->setAttribute(Qt::WA_DeleteOnClose);
-    caja->setWindowModality(Qt::ApplicationModal);
-    caja->show();
-}
-
-void frmImprimirFacturaROBOT::CopiarEntrada(QListWidget* lista)
-{
-    const QList<QListWidgetItem*> elegidos = lista->selectedItems();
-    QClipboard* portapapeles = QGuiApplication::clipboard();
-    portapapeles->clear();
-    portapapeles->setText(elegidos.isEmpty() ? QString() : elegidos.first()->text());
-}
-
-void frmImprimirFacturaROBOT::PonerLeds(const QList<int>& colores)
-{
-    for (qsizetype i = 0; i < leds_.size() && i < colores.size(); ++i)
-        leds_.at(i)->PonerColor(ColorLed(colores.at(i)));
-}
-
-void frmImprimirFacturaROBOT::PonerTimer(bool activo)
-{
-    estadoRobot_->setText(activo ? QStringLiteral("Robot en marcha")
-                                 : QStringLiteral("Robot detenido"));
-    QPalette p = estadoRobot_->palette();
-    p.setColor(QPalette::WindowText, activo ? QColor(0x1e, 0x7b, 0x2c) : QColor(0xb0, 0x2a, 0x20));
-    estadoRobot_->setPalette(p);
-}
-
-void frmImprimirFacturaROBOT::PonerVisible(const QString& control, bool visible)
-{
-    QWidget* w = findChild<QWidget*>(control);
-    if (!w)
-        return;
-    // The options panel takes the place of the pending lists; polling is
-    // off while it is open, so nothing is printed from them meanwhile. One
-    // goes before the other comes, or the window would widen to hold both.
-    if (control == QLatin1String("Frame1") && visible)
-        pendientes_->hide();
-    w->setVisible(visible);
-    if (control == QLatin1String("Frame1") && !visible)
-        pendientes_->show();
-}
-
-void frmImprimirFacturaROBOT::PonerTitulo(const QString& control, const QString& titulo)
-{
-    if (control == objectName()) {
-        setWindowTitle(cerrando_ ? titulo + QStringLiteral(" - cerrando...") : titulo);
-        return;
-    }
-    if (auto* b = findChild<QAbstractButton*>(control))
-        b->setText(titulo);
-}
-
-void frmImprimirFacturaROBOT::RestaurarVentana()
-{
-    if (bandeja_->EnBandeja())
-        bandeja_->Restaurar();
-    else if (isMinimized())
-        showNormal();
-}
-
-bool frmImprimirFacturaROBOT::eventFilter(QObject* objeto, QEvent* e)
-{
-    if (e->type() == QEvent::MouseButtonDblClick) {
-        if (auto* lista = qobject_cast<QListWidget*>(objeto->parent());
-            lista && (lista->objectName() == QLatin1String("List1") ||
-                      lista->objectName() == QLatin1String("List2")))
-            // After the list has handled the click, so the selection is current.
-            QTimer::singleShot(0, lista, [this, lista] { CopiarEntrada(lista); });
-        return false;
-    }
-    if (e->type() == QEvent::KeyPress && (objeto->objectName() == QLatin1String("Zinic") ||
-                                          objeto->objectName() == QLatin1String("Zfinic"))) {
-        const auto* k = static_cast<QKeyEvent*>(e);
-        // Keys that type nothing (arrows, Delete, focus keys) are not filtered.
-        if (k->text().isEmpty() || k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab ||
-            k->key() == Qt::Key_Delete)
-            return false;
-        const QChar c = k->text().at(0);
-        if (c == QChar(8) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
-            return false;
-        MostrarMensaje(QString::fromUtf8(kSoloNumeros));
-        return true;
-    }
-    return QMainWindow::eventFilter(objeto, e);
-}
-
-void frmImprimirFacturaROBOT::changeEvent(QEvent* e)
-{
-    QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange || !isMinimized() || bandeja_->EnBandeja())
-        return;
-    // Hidden after the state change has been handled, not inside it.
-    QTimer::singleShot(0, this, [this] {
-        if (isMinimized() && !bandeja_->EnBandeja())
-            bandeja_->Minimizar();
-    });
-}
-
-void frmImprimirFacturaROBOT::closeEvent(QCloseEvent* e)
-{
-    // The window stays until the robot has finished its document; the
-    // application quits when the robot reports it is done.
-    e->ignore();
-    if (!cerrando_) {
-        cerrando_ = true;
-        centralWidget()->setEnabled(false);
-        setWindowTitle(windowTitle() + QStringLiteral(" - cerrando..."));
-        estadoPedido_->setText(
-            QStringLiteral("Cerrando: el robot termina el documento en curso y se detiene."));
-    }
-    Q_EMIT Cerrando();
-}
-
-void frmImprimirFacturaROBOT::MostrarAlarma(bool activa, const QString& texto)
-{
-    alarma_->setText(texto);
-    alarma_->setVisible(activa);
-    if (activa && bandeja_->Icono())
-        bandeja_->Icono()->showMessage(QStringLiteral("Rovend"), texto, QSystemTrayIcon::Warning);
 }

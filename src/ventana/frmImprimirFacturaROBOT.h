@@ -5,11 +5,16 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <utility>
 
 class IconoBandeja;
 class Led;
+class OpcionTarea;
 class QButtonGroup;
+class QColor;
+class QDateEdit;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 class Robot;
@@ -47,16 +52,28 @@ class frmImprimirFacturaROBOT : public QMainWindow
     bool eventFilter(QObject* objeto, QEvent* e) override;
 
   private:
+    // Built in frmImprimirFacturaROBOT.cpp, the options panel in
+    // frmImprimirFacturaROBOTOpciones.cpp.
     QWidget* ConstruirDatos();
     QWidget* ConstruirComunicacion();
     QWidget* ConstruirPendientes();
     QWidget* ConstruirOpciones();
     QWidget* ConstruirTareas();
+    QList<OpcionTarea*> NuevasTareas();
+    QLineEdit* NuevoCampoZ(const QString& nombre);
+    // The labels of the two tasks that repeat the report's dates, kept
+    // up to date with them.
+    std::pair<QLabel*, QLabel*> RangosFechas(QDateEdit* ini, QDateEdit* fini);
     QWidget* ConstruirLeds();
     QWidget* ConstruirBotones();
     QListWidget* NuevaLista(const QString& nombre);
     QPushButton* NuevoBoton(const QString& nombre, const QString& texto,
                             const QString& ayuda = QString());
+    // The window's grey, shared by its panels and some options.
+    static const QColor kColorFondo;
+    static void PintarFondo(QWidget* w, const QColor& color);
+
+    // The rest in frmImprimirFacturaROBOTModelo.cpp.
     void MostrarModelo();
     void Conectar();
 
