@@ -1,9 +1,7 @@
 #include "servidor/Pizarra.h"
 
 #include "comun/CodigoPagina.h"
-
-#include <QColor>
-#include <QList>
+#include "servidor/LectorRtf.h"
 
 void Pizarra::Guardar(const QString& rtf)
 {
@@ -123,133 +121,7 @@ QString Pizarra::HtmlLinea(const QString& linea) const
     return AHtml(tabla + linea);
 }
 
-namespace {
-QString escaparHtml(QChar c)
-{
-    switch (c.unicode()) {
-    case '<': return QStringLiteral("&lt;");
-    case '>': return QStringLiteral("&gt;");
-    case '&': return QStringLiteral("&amp;");
-    case ' ': return QStringLiteral("&nbsp;");
-    default: return QString(c);
-    }
-}
-} // namespace
-
 QString Pizarra::AHtml(const QString& rtf)
 {
-    // A small reader for the subset the board writes; anything else is
-    // skipped, and no input can make it fail.
-    QList<QColor> colores; // index 0 is the default colour (the entry without values)
-    QString html;
-    int profundidad = 0;
-    int grupoTabla = -1; // depth of a {\fonttbl} or {\colortbl} group being skipped
-    bool enColores = false;
-    int rojo = 0, verde = 0, azul = 0;
-    bool entradaConColor = false;
-    bool spanAbierto = false;
-
-    auto cambiarColor = [&](int indice) {
-        if (spanAbierto)
-            html += QStringLiteral("</span>");
-        spanAbierto = false;
-        if (indice > 0 && indice < colores.size() && colores.at(indice).isValid()) {
-            html += QStringLiteral("<span style=\"color:%1\">").arg(colores.at(indice).name());
-            spanAbierto = true;
-        }
-    };
-
-    const qsizetype n = rtf.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = rtf.at(i);
-        if (c == QLatin1Char('{')) {
-            ++profundidad;
-            continue;
-        }
-        if (c == QLatin1Char('}')) {
-            if (grupoTabla == profundidad) {
-                grupoTabla = -1;
-                enColores = false;
-            }
-            --profundidad;
-            continue;
-        }
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            continue;
-        if (c == QLatin1Char('\\') && i + 1 < n) {
-            const QChar s = rtf.at(i + 1);
-            if (s == QLatin1Char('\\') || s == QLatin1Char('{') || s == QLatin1Char('}')) {
-                if (grupoTabla < 0)
-                    html += escaparHtml(s);
-                ++i;
-                continue;
-            }
-            if (s == QLatin1Char('\'') && i + 3 < n) {
-                bool ok = false;
-                const int codigo = rtf.mid(i + 2, 2).toInt(&ok, 16);
-                if (ok && grupoTabla < 0)
-                    html += escaparHtml(CodigoPagina::ATexto(QByteArray(1, char(codigo))).at(0));
-                i += 3;
-                continue;
-            }
-            // A control word: letters, an optional signed number, one optional blank.
-            qsizetype j = i + 1;
-            while (j < n && rtf.at(j).isLetter() && rtf.at(j).unicode() < 128)
-                ++j;
-            const QString palabra = rtf.mid(i + 1, j - i - 1);
-            qsizetype k = j;
-            if (k < n && rtf.at(k) == QLatin1Char('-'))
-                ++k;
-            while (k < n && rtf.at(k).isDigit() && rtf.at(k).unicode() < 128)
-                ++k;
-            const int valor = rtf.mid(j, k - j).toInt();
-            const bool conValor = k > j;
-            if (k < n && rtf.at(k) == QLatin1Char(' '))
-                ++k;
-            i = k - 1;
-            if (palabra.isEmpty())
-                continue;
-            if (palabra == QLatin1String("fonttbl") || palabra == QLatin1String("colortbl")) {
-                grupoTabla = profundidad;
-                enColores = palabra == QLatin1String("colortbl");
-            } else if (enColores && palabra == QLatin1String("red")) {
-                rojo = valor;
-                entradaConColor = true;
-            } else if (enColores && palabra == QLatin1String("green")) {
-                verde = valor;
-                entradaConColor = true;
-            } else if (enColores && palabra == QLatin1String("blue")) {
-                azul = valor;
-                entradaConColor = true;
-            } else if (grupoTabla < 0 && palabra == QLatin1String("u") && conValor) {
-                // A character by its code, then one stand-in for old readers.
-                html += escaparHtml(QChar(char16_t(valor & 0xFFFF)));
-                if (i + 1 < n && rtf.at(i + 1) != QLatin1Char('\\') && rtf.at(i + 1) != QLatin1Char('{') &&
-                    rtf.at(i + 1) != QLatin1Char('}'))
-                    ++i;
-            } else if (grupoTabla < 0 && palabra == QLatin1String("par")) {
-                html += QStringLiteral("<br>");
-            } else if (grupoTabla < 0 && palabra == QLatin1String("cf") && conValor) {
-                cambiarColor(valor);
-            }
-            continue;
-        }
-        if (enColores) {
-            if (c == QLatin1Char(';')) {
-                if (colores.size() < 256)
-                    colores.append(entradaConColor ? QColor(qBound(0, rojo, 255), qBound(0, verde, 255),
-                                                            qBound(0, azul, 255))
-                                                   : QColor());
-                rojo = verde = azul = 0;
-                entradaConColor = false;
-            }
-            continue;
-        }
-        if (grupoTabla >= 0)
-            continue;
-        html += escaparHtml(c);
-    }
-    if (spanAbierto)
-        html += QStringLiteral("</span>");
-    return html;
+    return LectorRtf::AHtml(rtf);
 }

@@ -4,8 +4,8 @@
 #include <deque>
 
 // The chat board: one RTF document as the program writes it, ended with a
-// line end as a rich-text box stores it, plus a renderer of the RTF subset
-// the board uses (colour table, \cfN, \par, \uN, escapes) for display.
+// line end as a rich-text box stores it, and its HTML for display (LectorRtf
+// reads the RTF subset the board uses).
 //
 // The board runs for weeks: it keeps its opening and the most recent lines
 // within kMaxLineas and kMaxTexto characters, dropping the oldest first, and
