@@ -39,10 +39,12 @@ QString Pizarra::TomarPizarra()
 void Pizarra::IniciarPizarra()
 {
     QString t;
-    t += QStringLiteral("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang3082{\\fonttbl{\\f0\\fswiss\\fcharset0 "
-                        "Microsoft Sans Serif;}{\\f1\\fnil\\fcharset0 MS Sans Serif;}}");
-    t += QStringLiteral("{\\colortbl ;\\red100\\green100\\blue0;\\red100\\green100\\blue100;\\red0\\green0"
-                        "\\blue255;\\red0\\green0\\blue0;\\red255\\green0\\blue255;\\red0\\green255\\blue255;}");
+    t += QStringLiteral(
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang3082{\\fonttbl{\\f0\\fswiss\\fcharset0 "
+        "Microsoft Sans Serif;}{\\f1\\fnil\\fcharset0 MS Sans Serif;}}");
+    t += QStringLiteral(
+        "{\\colortbl ;\\red100\\green100\\blue0;\\red100\\green100\\blue100;\\red0\\green0"
+        "\\blue255;\\red0\\green0\\blue0;\\red255\\green0\\blue255;\\red0\\green255\\blue255;}");
     t += QStringLiteral("\\viewkind4\\uc1\\pard\\f0\\fs24  \\cf1\\fs16");
     t += QStringLiteral(" Servidor dice:");
     t += QChar(13);
@@ -93,8 +95,8 @@ void Pizarra::ChatServidor(const QString& cuerpo)
         texto.truncate(kMaxCuerpo);
         texto += QStringLiteral(" [...]");
     }
-    Agregar(QStringLiteral("\\cf1  ") + QStringLiteral("Servidor dice:") + QStringLiteral("\\par \\cf2         ") +
-            Escapar(texto));
+    Agregar(QStringLiteral("\\cf1  ") + QStringLiteral("Servidor dice:") +
+            QStringLiteral("\\par \\cf2         ") + Escapar(texto));
 }
 
 void Pizarra::Eco(const QString& mensaje, const QString& hablante, bool visible)

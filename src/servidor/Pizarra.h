@@ -13,7 +13,7 @@
 // the RTF escaped, so no line can change how the others read.
 class Pizarra
 {
-public:
+  public:
     static constexpr int kColores = 6;
     static constexpr int kMaxLineas = 500;
     static constexpr qsizetype kMaxTexto = 256 * 1024;
@@ -54,10 +54,10 @@ public:
     // One added line as HTML, with the colours of the board's opening.
     QString HtmlLinea(const QString& linea) const;
 
-private:
+  private:
     void Agregar(const QString& linea);
 
-    QString cabeza_; // the document up to its lines, without its closing brace
+    QString cabeza_;      // the document up to its lines, without its closing brace
     bool cierre_ = false; // Rtf() ends with the closing brace
     bool vacia_ = true;   // taken (TomarPizarra) or never written
     std::deque<QString> lineas_;
