@@ -243,11 +243,12 @@ QByteArray InformeEstado::Metricas(const DatosEstado& d)
     return m.toUtf8();
 }
 
-QByteArray InformeEstado::Pagina(const DatosEstado& d)
+namespace
 {
-    static const char* const kColor[] = {"#9a9a9a", "#2fb344", "#d63939", "#f59f00"};
-    QString p;
-    p += QStringLiteral(
+// The page's opening: its head, with the style and a refresh every 5 s.
+QString CabezaPagina()
+{
+    return QStringLiteral(
         "<!DOCTYPE html><html lang=\"es\"><head><meta charset=\"utf-8\">"
         "<meta http-equiv=\"refresh\" content=\"5\">"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
@@ -264,11 +265,11 @@ QByteArray InformeEstado::Pagina(const DatosEstado& d)
         ".detenido{color:#d63939;font-weight:bold}"
         "table{border-collapse:collapse}td,th{padding:2px 10px 2px 0;text-align:left}"
         "small{color:#666}</style></head><body>");
-    p += QStringLiteral("<h1>Rovend %1 &mdash; caja en el puerto %2</h1>")
-             .arg(H(d.version), H(d.puerto));
-    if (d.alarma)
-        p += QStringLiteral("<div class=\"alarma\" id=\"alarma\">%1</div>").arg(H(d.textoAlarma));
+}
 
+QString CajaRobot(const DatosEstado& d)
+{
+    QString p;
     p += QStringLiteral("<div class=\"caja\"><b>Robot:</b> ");
     if (!d.iniciado)
         p += QStringLiteral("<span>iniciando</span>");
@@ -285,14 +286,20 @@ QByteArray InformeEstado::Pagina(const DatosEstado& d)
                       H(d.momentoDetencion.toLocalTime().toString(Qt::ISODate)));
     }
     p += QStringLiteral("</div>");
+    return p;
+}
 
+QString CajaImpresora(const DatosEstado& d)
+{
+    static const char* const kColor[] = {"#9a9a9a", "#2fb344", "#d63939", "#f59f00"};
+    QString p;
     p += QStringLiteral("<div class=\"caja\"><b>Impresora</b> %1 &middot; registro %2 &middot; ")
              .arg(d.ImpresoraOk() ? QStringLiteral("<span class=\"marcha\">lista</span>")
                                   : QStringLiteral("<span class=\"detenido\">no lista</span>"),
                   H(d.registro));
     p += d.codigoEstado.isEmpty()
              ? QStringLiteral("estado desconocido")
-             : QStringLiteral("estado %1 (%2)").arg(H(d.codigoEstado), H(SignificadoCodigo(d.codigoEstado)));
+             : QStringLiteral("estado %1 (%2)").arg(H(d.codigoEstado), H(InformeEstado::SignificadoCodigo(d.codigoEstado)));
     const char* filas[] = {"LEF", "LEI"};
     for (int f = 0; f < 2; ++f) {
         p += QStringLiteral("<div class=\"fila\">%1: ").arg(QLatin1String(filas[f]));
@@ -310,7 +317,12 @@ QByteArray InformeEstado::Pagina(const DatosEstado& d)
              .arg(H(d.ultimaFactura), H(d.ultimoZ), H(d.ultimaNota),
                   d.ultimoBueno.isValid() ? H(d.ultimoBueno.toLocalTime().toString(Qt::ISODate))
                                           : QStringLiteral("ninguno"));
+    return p;
+}
 
+QString CajaPendientes(const DatosEstado& d)
+{
+    QString p;
     p += QStringLiteral("<div class=\"caja\"><b>Pendientes</b><table>"
                         "<tr><th></th><th>cantidad</th><th>el más antiguo espera</th></tr>");
     for (size_t i = 0; i < d.pendientes.size(); ++i) {
@@ -321,6 +333,21 @@ QByteArray InformeEstado::Pagina(const DatosEstado& d)
                  .arg(l.cantidad ? Duracion(l.masAntiguoSeg) : QStringLiteral("&mdash;"));
     }
     p += QStringLiteral("</table></div>");
+    return p;
+}
+} // namespace
+
+QByteArray InformeEstado::Pagina(const DatosEstado& d)
+{
+    QString p = CabezaPagina();
+    p += QStringLiteral("<h1>Rovend %1 &mdash; caja en el puerto %2</h1>")
+             .arg(H(d.version), H(d.puerto));
+    if (d.alarma)
+        p += QStringLiteral("<div class=\"alarma\" id=\"alarma\">%1</div>").arg(H(d.textoAlarma));
+
+    p += CajaRobot(d);
+    p += CajaImpresora(d);
+    p += CajaPendientes(d);
     p += QStringLiteral("<div class=\"caja\"><b>Servidor:</b> %1 &middot; <small>en marcha desde hace %2"
                         " &middot; %3</small></div>")
              .arg(d.conectado ? (d.registrado ? QStringLiteral("conectado y registrado")
