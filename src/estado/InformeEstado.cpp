@@ -14,9 +14,15 @@ QJsonValue Momento(const QDateTime& t)
     return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
 }
 
-QJsonValue TextoONulo(const QString& t) { return t.isEmpty() ? QJsonValue() : QJsonValue(t); }
+QJsonValue TextoONulo(const QString& t)
+{
+    return t.isEmpty() ? QJsonValue() : QJsonValue(t);
+}
 
-QString Hex(quint16 v) { return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); }
+QString Hex(quint16 v)
+{
+    return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+}
 
 QJsonObject PalabraJson(FilaLed fila, quint16 v)
 {
@@ -61,19 +67,18 @@ const char* const kNombreTipo[] = {"Facturas", "Notas de crédito", "Documentos 
 
 QString InformeEstado::SignificadoCodigo(const QString& codigo)
 {
-    static const QMap<QString, QString> t{
-        {"00", "Impresora lista"},
-        {"01", "Documento fiscal en curso"},
-        {"02", "Documento no fiscal en curso"},
-        {"03", "SLIP activo"},
-        {"04", "Debe hacer reporte Z"},
-        {"05", "Primeras líneas de factura"},
-        {"08", "Equipo bloqueado. Debe hacer reporte Z"},
-        {"10", "Error Crítico. Error en BCC RAM."},
-        {"11", "Error Crítico. Error en BCC ROM."},
-        {"12", "Error Crítico. Error en formato de fecha."},
-        {"13", "Error Crítico. Error construyendo Z."},
-        {"14", "Error Crítico. Límite de memoria fiscal."}};
+    static const QMap<QString, QString> t{{"00", "Impresora lista"},
+                                          {"01", "Documento fiscal en curso"},
+                                          {"02", "Documento no fiscal en curso"},
+                                          {"03", "SLIP activo"},
+                                          {"04", "Debe hacer reporte Z"},
+                                          {"05", "Primeras líneas de factura"},
+                                          {"08", "Equipo bloqueado. Debe hacer reporte Z"},
+                                          {"10", "Error Crítico. Error en BCC RAM."},
+                                          {"11", "Error Crítico. Error en BCC ROM."},
+                                          {"12", "Error Crítico. Error en formato de fecha."},
+                                          {"13", "Error Crítico. Error construyendo Z."},
+                                          {"14", "Error Crítico. Límite de memoria fiscal."}};
     return t.value(codigo);
 }
 
@@ -191,7 +196,9 @@ QByteArray InformeEstado::Metricas(const DatosEstado& d)
     familia("rovend_impresora_codigo_estado", "gauge",
             "The printer state code of the last state query (label), always 1.");
     if (!d.codigoEstado.isEmpty())
-        muestra(QStringLiteral("rovend_impresora_codigo_estado") + etiqueta("codigo", d.codigoEstado), 1);
+        muestra(QStringLiteral("rovend_impresora_codigo_estado") +
+                    etiqueta("codigo", d.codigoEstado),
+                1);
     familia("rovend_servidor_conectado", "gauge", "1 while the link to the server program is up.");
     muestra(QStringLiteral("rovend_servidor_conectado"), d.conectado ? 1 : 0);
     familia("rovend_servidor_registrado", "gauge", "1 once the robot registered on the link.");
@@ -205,19 +212,22 @@ QByteArray InformeEstado::Metricas(const DatosEstado& d)
     for (const ListaPendiente& p : d.pendientes)
         muestra(QStringLiteral("rovend_pendiente_mas_antiguo_segundos") + etiqueta("tipo", p.tipo),
                 p.masAntiguoSeg);
-    familia("rovend_alarma_pendientes", "gauge",
-            "1 while documents wait longer than the threshold and the robot is stopped or failing.");
+    familia(
+        "rovend_alarma_pendientes", "gauge",
+        "1 while documents wait longer than the threshold and the robot is stopped or failing.");
     muestra(QStringLiteral("rovend_alarma_pendientes"), d.alarma ? 1 : 0);
     familia("rovend_alarma_umbral_segundos", "gauge", "The waiting threshold of the alarm.");
     muestra(QStringLiteral("rovend_alarma_umbral_segundos"), d.umbralAlarmaSeg);
 
-    familia("rovend_documentos_impresos_total", "counter", "Documents printed and written back, by kind.");
+    familia("rovend_documentos_impresos_total", "counter",
+            "Documents printed and written back, by kind.");
     for (auto it = d.impresos.cbegin(); it != d.impresos.cend(); ++it)
         muestra(QStringLiteral("rovend_documentos_impresos_total") + etiqueta("tipo", it.key()),
                 double(it.value()));
     familia("rovend_fallas_total", "counter", "Printing runs that stopped the robot, by stage.");
     for (auto it = d.fallas.cbegin(); it != d.fallas.cend(); ++it)
-        muestra(QStringLiteral("rovend_fallas_total") + etiqueta("etapa", it.key()), double(it.value()));
+        muestra(QStringLiteral("rovend_fallas_total") + etiqueta("etapa", it.key()),
+                double(it.value()));
     familia("rovend_intercambios_fallidos_total", "counter",
             "Printer exchanges that failed (no reply, or a reply with ERROR).");
     muestra(QStringLiteral("rovend_intercambios_fallidos_total"), double(d.intercambiosFallidos));
@@ -276,13 +286,15 @@ QString CajaRobot(const DatosEstado& d)
     else if (d.enMarcha)
         p += QStringLiteral("<span class=\"marcha\">en marcha</span>");
     else
-        p += QStringLiteral("<span class=\"detenido\">detenido (%1)</span>").arg(H(d.motivoDetencion));
+        p += QStringLiteral("<span class=\"detenido\">detenido (%1)</span>")
+                 .arg(H(d.motivoDetencion));
     if (d.momentoDetencion.isValid()) {
         p += QStringLiteral("<h2>Última detención</h2><div id=\"detencion\">%1</div>")
                  .arg(H(d.mensajeDetencion));
         p += QStringLiteral("<small>%1%2</small>")
-                 .arg(d.etapaDetencion.isEmpty() ? QString()
-                                                 : QStringLiteral("Etapa %1 &middot; ").arg(H(d.etapaDetencion)),
+                 .arg(d.etapaDetencion.isEmpty()
+                          ? QString()
+                          : QStringLiteral("Etapa %1 &middot; ").arg(H(d.etapaDetencion)),
                       H(d.momentoDetencion.toLocalTime().toString(Qt::ISODate)));
     }
     p += QStringLiteral("</div>");
@@ -299,7 +311,8 @@ QString CajaImpresora(const DatosEstado& d)
                   H(d.registro));
     p += d.codigoEstado.isEmpty()
              ? QStringLiteral("estado desconocido")
-             : QStringLiteral("estado %1 (%2)").arg(H(d.codigoEstado), H(InformeEstado::SignificadoCodigo(d.codigoEstado)));
+             : QStringLiteral("estado %1 (%2)")
+                   .arg(H(d.codigoEstado), H(InformeEstado::SignificadoCodigo(d.codigoEstado)));
     const char* filas[] = {"LEF", "LEI"};
     for (int f = 0; f < 2; ++f) {
         p += QStringLiteral("<div class=\"fila\">%1: ").arg(QLatin1String(filas[f]));
@@ -312,8 +325,9 @@ QString CajaImpresora(const DatosEstado& d)
         }
         p += QStringLiteral("</div>");
     }
-    p += QStringLiteral("<small>Última factura %1 &middot; último Z %2 &middot; última nota de crédito %3"
-                        " &middot; último intercambio bueno %4</small></div>")
+    p += QStringLiteral(
+             "<small>Última factura %1 &middot; último Z %2 &middot; última nota de crédito %3"
+             " &middot; último intercambio bueno %4</small></div>")
              .arg(H(d.ultimaFactura), H(d.ultimoZ), H(d.ultimaNota),
                   d.ultimoBueno.isValid() ? H(d.ultimoBueno.toLocalTime().toString(Qt::ISODate))
                                           : QStringLiteral("ninguno"));
@@ -348,8 +362,9 @@ QByteArray InformeEstado::Pagina(const DatosEstado& d)
     p += CajaRobot(d);
     p += CajaImpresora(d);
     p += CajaPendientes(d);
-    p += QStringLiteral("<div class=\"caja\"><b>Servidor:</b> %1 &middot; <small>en marcha desde hace %2"
-                        " &middot; %3</small></div>")
+    p += QStringLiteral(
+             "<div class=\"caja\"><b>Servidor:</b> %1 &middot; <small>en marcha desde hace %2"
+             " &middot; %3</small></div>")
              .arg(d.conectado ? (d.registrado ? QStringLiteral("conectado y registrado")
                                               : QStringLiteral("conectado"))
                               : QStringLiteral("sin conexión"),
