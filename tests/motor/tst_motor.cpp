@@ -76,6 +76,68 @@ private Q_SLOTS:
         b.robot->Terminar();
     }
 
+    // The polling cadence: a credit note goes on the twelfth tick without a
+    // pending invoice; a tick with an invoice leaves the count where it was;
+    // with no note pending the count goes back to 0 after eleven. The printer
+    // is silent, so a turn that tries a document shows as a message.
+    void cadencia_data()
+    {
+        QTest::addColumn<int>("notas");
+        QTest::addColumn<int>("facturaEnTick"); // an invoice pending on this tick only; 0: none
+        QTest::addColumn<int>("intento");       // the tick that tries the note; 0: none
+        QTest::newRow("one note, twelfth tick") << 1 << 0 << 12;
+        QTest::newRow("two notes, twelfth tick") << 2 << 0 << 12;
+        QTest::newRow("invoice tick does not count") << 1 << 5 << 13;
+        QTest::newRow("no note: nothing tried") << 0 << 0 << 0;
+    }
+    void cadencia()
+    {
+        QFETCH(int, notas);
+        QFETCH(int, facturaEnTick);
+        QFETCH(int, intento);
+        Banco b;
+        QVERIFY2(b.Crear(false), qPrintable(b.tienda.Error()));
+        for (int i = 0; i < notas; ++i) {
+            NotaDemo n;
+            n.Monto = 10.0 + i;
+            QVERIFY(b.tienda.AgregarNota(n) > 0);
+        }
+        b.robot->Iniciar();
+        Pantalla& p = b.robot->pantalla();
+        qlonglong venta = 0;
+        int probado = 0;
+        QList<int> cuentas;
+        for (int tick = 1; tick <= 14; ++tick) {
+            if (tick == facturaEnTick)
+                venta = b.tienda.AgregarVenta(VentaDemo());
+            const qsizetype mensajes = p.Mensajes().size();
+            b.robot->Timer1_Timer();
+            if (tick == facturaEnTick) {
+                // The invoice's turn (it fails on the silent printer), then
+                // the sale leaves the list again.
+                QCOMPARE(p.Mensajes().size(), mensajes + 1);
+                BaseTienda base(QStringLiteral("prueba"));
+                QVERIFY(base.Abrir(b.inicio.ajustes.rutaBaseDatos));
+                QVERIFY(base.EscribirFactura(venta, QStringLiteral("00000001"), 5).Ok);
+                base.Cerrar();
+            } else if (p.Mensajes().size() > mensajes && probado == 0) {
+                probado = tick;
+            }
+            cuentas << b.robot->ContadorTicks();
+        }
+        QCOMPARE(probado, intento);
+        // The count after each tick: up to 11, then 0 on the twelfth idle one.
+        QList<int> esperadas;
+        int c = 0;
+        for (int tick = 1; tick <= 14; ++tick) {
+            if (tick != facturaEnTick)
+                c = c < 11 ? c + 1 : 0;
+            esperadas << c;
+        }
+        QCOMPARE(cuentas, esperadas);
+        b.robot->Terminar();
+    }
+
     void habilitarControlesNoTocaCerrar()
     {
         Banco b;
