@@ -236,16 +236,17 @@ echo "== dependencies"
 depende=$(dpkg-deb -f "$deb" Depends)
 echo "   $depende"
 nombres=$(tr ',' '\n' <<<"$depende" | sed 's/(.*//; s/ //g' | sort -u)
-# The robot's Qt modules, the SQLite and PostgreSQL drivers and the platform plugins it loads
-# at run time, the user the service runs as; nothing for building.
+# The robot's Qt modules (HTTP server for the status page), the SQLite and PostgreSQL drivers
+# and the platform plugins it loads at run time, the user the service runs as; nothing for
+# building.
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6sql6 libqt6sql6-sqlite libqt6sql6-psql \
-    libqt6serialport6 qt6-qpa-plugins adduser libc6 libstdc++6; do
+    libqt6serialport6 libqt6httpserver6 qt6-qpa-plugins adduser libc6 libstdc++6; do
     grep -qx "$p" <<<"$nombres" || falla "Depends lacks $p"
 done
 while read -r p; do
     case $p in
     libqt6core6 | libqt6gui6 | libqt6widgets6 | libqt6network6 | libqt6sql6 | libqt6sql6-sqlite | \
-        libqt6serialport6 | qt6-qpa-plugins | adduser | libc6 | libstdc++6 | libgcc-s1) ;;
+        libqt6serialport6 | libqt6httpserver6 | qt6-qpa-plugins | adduser | libc6 | libstdc++6 | libgcc-s1) ;;
     libqt6sql6-psql) ;; # the shop database on a server, when the robot uses one
     *) falla "unexpected dependency $p" ;;
     esac

@@ -347,8 +347,13 @@ CorridaDocumento::Fin CorridaDocumento::Anotar(qlonglong codigo, const QString& 
         if (a.Ok && a.Filas == 1) {
             (tipo_ == Tipo::Factura ? ctx_.hechos.UltimaFactura : ctx_.hechos.UltimaNota) = numero;
             ctx_.bitacora.Hechos(ctx_.hechos);
-            qCInfo(lcDocumento).noquote()
-                << Nombre(codigo) << "impresa con el número" << numero << "Z" << z;
+            // The console's line for each printed document (the service's journal).
+            if (tipo_ == Tipo::Factura)
+                qCInfo(lcDocumento).noquote()
+                    << "factura" << codigo << "impresa con el número" << numero;
+            else
+                qCInfo(lcDocumento).noquote()
+                    << "nota de crédito" << codigo << "impresa con el número" << numero << "Z" << z;
             ctx_.bitacora.Impreso(tipo_ == Tipo::NotaCredito);
             // The marker stays: it names a document no longer pending.
             return Fin::Bien();
