@@ -6,37 +6,25 @@
 //
 // ROVEND_PG gates the PostgreSQL row (the shared test server is not used: a
 // restart would cut the other tests' sessions; this test starts its own with
-// scripts/postgres.sh). ROVEND_VENTAS_POR_CAJA and ROVEND_PAUSA_ESCRITOR size
-// the batch for measurements; the wall time is printed either way.
+// scripts/postgres.sh).
 #include "ArnesTienda.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <map>
 #include <memory>
 
 namespace
 {
-int Entorno(const char* nombre, int predeterminado)
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(nombre, &ok);
-    return ok && v > 0 ? v : predeterminado;
-}
-
 // A throwaway PostgreSQL server of this test, stopped and removed at the end.
 class ServidorPropio
 {
@@ -95,54 +83,6 @@ class ServidorPropio
     std::map<QString, QString> valores_;
 };
 
-// One till: its program folder, printer simulator and robot.
-struct Caja {
-    int numero = 0;
-    TiendaDemo tienda;
-    QProcess impresora;
-    QProcess robot;
-    QByteArray salida;
-    QString diario;
-
-    QString Salida()
-    {
-        salida += robot.readAll();
-        return QString::fromLocal8Bit(salida);
-    }
-    QList<QJsonObject> Facturas() const
-    {
-        QList<QJsonObject> docs;
-        QFile f(diario);
-        if (!f.open(QIODevice::ReadOnly))
-            return docs;
-        for (const QByteArray& linea : f.readAll().split('\n')) {
-            const QJsonObject d = QJsonDocument::fromJson(linea).object();
-            if (d.value(QStringLiteral("tipo")).toString() == QLatin1String("factura"))
-                docs.append(d);
-        }
-        return docs;
-    }
-    int Terminar()
-    {
-        if (robot.state() == QProcess::NotRunning)
-            return robot.exitCode();
-        ::kill(pid_t(robot.processId()), SIGTERM);
-        if (!QTest::qWaitFor([&] { return robot.state() == QProcess::NotRunning; }, 30000))
-            return -1;
-        Salida();
-        return robot.exitStatus() == QProcess::NormalExit ? robot.exitCode() : -1;
-    }
-    ~Caja()
-    {
-        for (QProcess* p : {&robot, &impresora}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-    }
-};
-
 // The sales of the writer, as the shop database holds them at the end.
 struct Venta {
     qlonglong codigo = 0;
@@ -164,10 +104,10 @@ class TstDosCajas : public QObject
     void unaTiendaVariasCajas();
 
   private:
-    QList<Venta> Ventas(Caja& primera);
+    QList<Venta> Ventas(ArnesTienda& primera);
 };
 
-QList<Venta> TstDosCajas::Ventas(Caja& primera)
+QList<Venta> TstDosCajas::Ventas(ArnesTienda& primera)
 {
     QList<Venta> ventas;
     const std::optional<ServidorBaseDatos> s = primera.tienda.Opciones().Servidor;
@@ -226,8 +166,7 @@ void TstDosCajas::unaTiendaVariasCajas()
     if (postgres && !qEnvironmentVariableIsSet("ROVEND_PG"))
         QSKIP("ROVEND_PG is not set: no PostgreSQL server for this row");
     // The batch: n sales for each of two tills, written two by two.
-    const int n = Entorno("ROVEND_VENTAS_POR_CAJA", 6);
-    const int pausa = Entorno("ROVEND_PAUSA_ESCRITOR", 1500);
+    const int n = 6;
     const int total = 2 * n;
     const int limiteMs = 120000 + total * 8000;
 
@@ -258,49 +197,22 @@ void TstDosCajas::unaTiendaVariasCajas()
     // This process creates the shop: it uses the password too.
     qputenv("PGPASSWORD", pg.clave.toUtf8());
 
-    QProcess servidor;
-    auto fin = qScopeGuard([&] {
-        servidor.kill();
-        servidor.waitForFinished(5000);
-    });
-    servidor.start(QStringLiteral(SIMSERVIDOR), {QStringLiteral("--puerto"), QStringLiteral("0")});
-    QVERIFY(servidor.waitForStarted(5000));
-    QVERIFY(QTest::qWaitFor([&] { return servidor.canReadLine(); }, 10000));
-    const int puertoServidor = QString::fromLatin1(servidor.readLine()).trimmed().toInt();
-    QByteArray salidaServidor;
-
-    std::vector<std::unique_ptr<Caja>> lista;
+    // A harness per till: its printer, its server simulator, its folder.
+    std::vector<std::unique_ptr<ArnesTienda>> lista;
     for (int c = 1; c <= cajas; ++c) {
-        auto caja = std::make_unique<Caja>();
-        caja->numero = c;
-        const QString enlace = dir.filePath(QStringLiteral("impresora%1").arg(c));
-        caja->diario = dir.filePath(QStringLiteral("diario%1.jsonl").arg(c));
-        caja->impresora.start(
-            QStringLiteral(SIMFISCAL),
-            {QStringLiteral("--enlace"), enlace, QStringLiteral("--diario"), caja->diario,
-             QStringLiteral("--rollo"), dir.filePath(QStringLiteral("rollo%1.txt").arg(c)),
-             QStringLiteral("--estado-archivo"),
-             dir.filePath(QStringLiteral("impresora%1.json").arg(c)), QStringLiteral("--registro"),
-             QStringLiteral("SIM000000%1").arg(c), QStringLiteral("--stdin-control")});
-        QVERIFY(caja->impresora.waitForStarted(5000));
-        QVERIFY(QTest::qWaitFor([&] { return caja->impresora.canReadLine(); }, 10000));
         OpcionesTienda o;
         o.Caja = c;
-        o.Puerto = enlace;
-        o.ServidorIp = QStringLiteral("127.0.0.1");
-        o.ServidorPuerto = puertoServidor;
         o.Serial = QStringLiteral("SIM000000%1").arg(c);
         if (postgres) {
             o.Servidor = pg.servidor;
             o.BaseMantenimiento = pg.mantenimiento;
             o.BaseExistente = c > 1;
         }
-        QVERIFY2(caja->tienda.Crear(dir.filePath(QStringLiteral("caja%1").arg(c)), o),
-                 qPrintable(caja->tienda.Error()));
-        caja->tienda.Cerrar();
-        caja->robot.setProcessChannelMode(QProcess::MergedChannels);
-        caja->robot.setProcessEnvironment(c == 1 ? conClave : conArchivo);
-        lista.push_back(std::move(caja));
+        lista.push_back(std::make_unique<ArnesTienda>());
+        QVERIFY2(lista.back()->Preparar(o, {QStringLiteral("--registro"), o.Serial}),
+                 qPrintable(lista.back()->Error()));
+        lista.back()->tienda.Cerrar();
+        lista.back()->EntornoRobot(c == 1 ? conClave : conArchivo);
     }
 
     // The sales program of the shop: every till's sales, two by two.
@@ -312,30 +224,15 @@ void TstDosCajas::unaTiendaVariasCajas()
     escritor.start(QStringLiteral(TIENDADEMO),
                    {lista[0]->tienda.RutaPrograma(), QStringLiteral("--escribir"),
                     QString::number(n), QStringLiteral("--cajas"), cajasEscritor.join(','),
-                    QStringLiteral("--pausa"), QString::number(pausa)});
+                    QStringLiteral("--pausa"), QStringLiteral("1500")});
     QVERIFY(escritor.waitForStarted(5000));
 
-    QElapsedTimer reloj;
-    reloj.start();
-    for (auto& caja : lista) {
-        caja->robot.start(QStringLiteral(ROVEND),
-                          {QStringLiteral("--sin-ventana"), QStringLiteral("--carpeta"),
-                           caja->tienda.RutaPrograma()});
-        QVERIFY(caja->robot.waitForStarted(5000));
-        // One at a time onto the server simulator, which keeps the newest
-        // link: the first till goes on printing without it.
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         salidaServidor += servidor.readAllStandardOutput();
-                         return salidaServidor.count("< L%") >= caja->numero;
-                     },
-                     30000),
-                 qPrintable(caja->Salida()));
-    }
+    for (auto& caja : lista)
+        QVERIFY(caja->ArrancarRobot());
     auto impresas = [&] {
         int i = 0;
         for (auto& caja : lista)
-            i += int(caja->Facturas().size());
+            i += int(caja->Diario(QStringLiteral("factura")).size());
         return i;
     };
 
@@ -353,17 +250,15 @@ void TstDosCajas::unaTiendaVariasCajas()
             return i;
         };
         QVERIFY2(QTest::qWaitFor([&] { return escritas() >= std::max(2, total / 3); }, limiteMs),
-                 qPrintable(lista[0]->Salida()));
+                 qPrintable(lista[0]->SalidaRobot()));
         QVERIFY2(escritor.state() == QProcess::Running,
                  "the writer ended before the restart: slow it down");
         QVERIFY(pg.Orden("apagar"));
-        QElapsedTimer caido;
-        caido.start();
         QVERIFY(QTest::qWaitFor(
             [&] {
                 int notaron = 0;
                 for (auto& caja : lista) {
-                    const QString salida = caja->Salida();
+                    const QString salida = caja->SalidaRobot();
                     if (salida.contains(QStringLiteral("no se pudieron leer los pendientes")))
                         return true;
                     notaron += salida.contains(QStringLiteral("Se perdió la conexión")) ? 1 : 0;
@@ -373,22 +268,18 @@ void TstDosCajas::unaTiendaVariasCajas()
             30000));
         QVERIFY(pg.Orden("encender"));
         reiniciado = true;
-        qInfo("servidor caído %.1f s, con %d de %d facturas impresas", caido.elapsed() / 1000.0,
-              impresas(), total);
     }
 
     QVERIFY2(escritor.waitForFinished(limiteMs), "the writer did not end");
     const QString salidaEscritor = QString::fromLocal8Bit(escritor.readAllStandardOutput());
     const QString erroresEscritor = QString::fromLocal8Bit(escritor.readAllStandardError());
     QVERIFY2(escritor.exitCode() == 0, qPrintable(erroresEscritor));
-    qInfo("escritor: %d ventas, %d intentos fallidos", total,
-          int(erroresEscritor.count(QStringLiteral("escritor:"))));
     QCOMPARE(salidaEscritor.count(QRegularExpression(QStringLiteral("^venta "),
                                                      QRegularExpression::MultilineOption)),
              total);
     QVERIFY2(QTest::qWaitFor([&] { return impresas() >= total; }, limiteMs),
              qPrintable(QStringLiteral("%1 de %2 impresas\n").arg(impresas()).arg(total) +
-                        lista[0]->Salida()));
+                        lista[0]->SalidaRobot()));
     // Written back: nothing left pending on any till.
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -398,24 +289,21 @@ void TstDosCajas::unaTiendaVariasCajas()
             return true;
         },
         30000));
-    const qint64 ms = reloj.elapsed();
-    qInfo("%s: %d facturas en %d caja(s): %.1f s (%.2f s por factura)",
-          postgres ? "postgres" : "sqlite", total, cajas, ms / 1000.0, ms / 1000.0 / total);
 
     for (auto& caja : lista)
-        QCOMPARE(caja->Terminar(), 0);
+        QCOMPARE(caja->TerminarRobot(), 0);
 
     // Each sale printed exactly once, on its own till's printer, and written
     // back with that printer's number.
     const QList<Venta> ventas = Ventas(*lista[0]);
     QCOMPARE(ventas.size(), total);
     std::map<int, std::map<QString, QJsonObject>> porCaja;
-    for (auto& caja : lista) {
-        for (const QJsonObject& f : caja->Facturas()) {
+    for (int c = 1; c <= cajas; ++c) {
+        for (const QJsonObject& f : lista[c - 1]->Diario(QStringLiteral("factura"))) {
             const QString cliente = f.value(QStringLiteral("cliente")).toString();
-            QVERIFY2(!porCaja[caja->numero].count(cliente),
+            QVERIFY2(!porCaja[c].count(cliente),
                      qPrintable(QStringLiteral("impresa dos veces: ") + cliente));
-            porCaja[caja->numero][cliente] = f;
+            porCaja[c][cliente] = f;
         }
     }
     for (const Venta& v : ventas) {
@@ -435,7 +323,7 @@ void TstDosCajas::unaTiendaVariasCajas()
 
     // No run gave up, and the lost server was told once per outage.
     for (auto& caja : lista) {
-        const QString salida = caja->Salida();
+        const QString salida = caja->SalidaRobot();
         QVERIFY2(!salida.contains(QStringLiteral("No se pudo realizar la tarea")),
                  qPrintable(salida));
         const int perdidas = int(salida.count(QStringLiteral("Se perdió la conexión")));
@@ -447,8 +335,6 @@ void TstDosCajas::unaTiendaVariasCajas()
         const int listas = int(salida.count(QStringLiteral("no se pudieron leer los pendientes")));
         QVERIFY(listas <= perdidas);
         QCOMPARE(int(salida.count(QStringLiteral("pendientes legibles de nuevo"))), listas);
-        qInfo("caja %d: conexión perdida %d vez/veces, restablecida %d, listas sin leer %d",
-              caja->numero, perdidas, vueltas, listas);
     }
     if (postgres)
         QVERIFY(lista[0]->tienda.BorrarBase());

@@ -29,6 +29,7 @@ class ArnesTienda
 
     bool ArrancarRobot();
     QStringList argsRobot; // extra options for the robot (--estado, --alarma)
+    void EntornoRobot(const QProcessEnvironment& e) { robot_.setProcessEnvironment(e); }
     // SIGTERM and the robot's own shutdown; its exit status, -1 if it hung.
     int TerminarRobot(int msLimite = 30000);
     void MatarRobot(); // SIGKILL, no chance to clean up
@@ -48,7 +49,8 @@ class ArnesTienda
     QStringList LineasServidor();  // "< ..." received, "> ..." sent
     QStringList LineasImpresora(); // the simulator's stderr (one line per exchange)
 
-    QList<QJsonObject> Diario() const; // one object per finished document
+    QList<QJsonObject> Diario() const;                    // one object per finished document
+    QList<QJsonObject> Diario(const QString& tipo) const; // only those of this "tipo"
     QString Rollo() const;
 
     // A row of the sales table or of the credit notes table, read afresh.

@@ -63,7 +63,8 @@ bool ArnesTienda::Preparar(const OpcionesTienda& opciones, const QStringList& ar
 bool ArnesTienda::ArrancarRobot()
 {
     salidaRobot_.clear();
-    robot_.start(QStringLiteral(ROVEND), QStringList{"--sin-ventana", "--carpeta", RutaPrograma()} + argsRobot);
+    robot_.start(QStringLiteral(ROVEND),
+                 QStringList{"--sin-ventana", "--carpeta", RutaPrograma()} + argsRobot);
     return robot_.waitForStarted(5000);
 }
 
@@ -158,6 +159,15 @@ QList<QJsonObject> ArnesTienda::Diario() const
     for (const QByteArray& linea : f.readAll().split('\n'))
         if (!linea.trimmed().isEmpty())
             docs.append(QJsonDocument::fromJson(linea).object());
+    return docs;
+}
+
+QList<QJsonObject> ArnesTienda::Diario(const QString& tipo) const
+{
+    QList<QJsonObject> docs;
+    for (const QJsonObject& d : Diario())
+        if (d.value(QStringLiteral("tipo")).toString() == tipo)
+            docs << d;
     return docs;
 }
 
