@@ -69,6 +69,8 @@ class CorridaDocumento
     // True when the printer holds a fiscal document open; nullopt when it
     // gave no good answer. Also reads the last number of this run's kind.
     std::optional<bool> DocumentoAbierto();
+    // What the operator does about a document left open on the printer.
+    QString Anular() const;
     // The document from its opening to the write-back. The printer must be
     // free and hold nothing open (EsperarImpresora, DocumentoAbierto).
     Fin Imprimir(const DocumentoArmado& documento);
@@ -100,7 +102,6 @@ class CorridaDocumento
     // for invoices, 4 of "8" FS "T" for notes).
     static std::optional<QString> Digitos(const QString& campo);
     QString NumeroEscrito(const QString& campo) const;
-    QString Anular() const;
 
     ContextoImpresion& ctx_;
     Tipo tipo_;

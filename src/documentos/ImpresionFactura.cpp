@@ -8,12 +8,6 @@
 
 Q_LOGGING_CATEGORY(lcFactura, "rovend.invoice")
 
-namespace
-{
-const QString kAnular = QStringLiteral("Anule ese documento en la impresora (reset) e inicie el "
-                                       "robot de nuevo: la factura se imprimirá completa.");
-} // namespace
-
 ImpresionFactura::ImpresionFactura(ContextoImpresion& contexto) : ctx_(contexto) {}
 
 ResultadoCorrida ImpresionFactura::ImprimirFactura(qlonglong codigo)
@@ -62,7 +56,7 @@ ResultadoCorrida ImpresionFactura::ImprimirFactura(qlonglong codigo)
                             QStringLiteral("La impresora tiene abierto un documento fiscal que el "
                                            "robot no abrió, así que la factura") +
                             Texto::NumeroConSigno(double(codigo)) +
-                            QStringLiteral(" no se imprimió.") + QChar(13) + kAnular));
+                            QStringLiteral(" no se imprimió.") + QChar(13) + corrida.Anular()));
     if (const auto fin = corrida.Imprimir(*armado.Valor); !fin.Ok)
         return Detenido(corrida, fin);
     ctx_.enlace.DelayMili(10);

@@ -8,12 +8,6 @@
 
 Q_LOGGING_CATEGORY(lcNota, "rovend.creditnote")
 
-namespace
-{
-const QString kAnular = QStringLiteral("Anule ese documento en la impresora (reset) e inicie el "
-                                       "robot de nuevo: la nota se imprimirá completa.");
-} // namespace
-
 ImpresionNotaCredito::ImpresionNotaCredito(ContextoImpresion& contexto) : ctx_(contexto) {}
 
 ResultadoCorrida ImpresionNotaCredito::ImprimirNotaCredito(std::optional<qlonglong> primera)
@@ -126,7 +120,7 @@ ResultadoCorrida ImpresionNotaCredito::Imprimir(CorridaDocumento& corrida,
         return Detener(QStringLiteral("La impresora tiene abierto un documento fiscal que el robot "
                                       "no abrió, así que la nota de crédito") +
                        Texto::NumeroConSigno(static_cast<double>(codigo_)) +
-                       QStringLiteral(" no se imprimió.") + QChar(13) + kAnular);
+                       QStringLiteral(" no se imprimió.") + QChar(13) + corrida.Anular());
     }
     if (const auto fin = corrida.Imprimir(documento); !fin.Ok)
         return Terminar(corrida, fin);
