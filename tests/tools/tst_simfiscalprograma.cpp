@@ -1,11 +1,11 @@
-// The simfiscal program as people and end-to-end tests start it.
+// The simfiscal program as people and end-to-end tests start it, talked to
+// through the program's own link.
 
-#include "PuertoPrueba.h"
+#include "impresora/EnlaceImpresora.h"
+#include "impresora/PuertoQt.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -14,9 +14,6 @@
 
 namespace
 {
-using P = PuertoPrueba;
-const QByteArray D(1, '\x7f');
-
 // Next line on the program's stdout, waiting for it with a bound.
 QByteArray Linea(QProcess& p)
 {
@@ -25,95 +22,94 @@ QByteArray Linea(QProcess& p)
         p.waitForReadyRead(int(qMax<qint64>(1, plazo.remainingTime())));
     return p.readLine().trimmed();
 }
+
+// The program with a link in a scratch folder; its first line is the terminal's path.
+struct Programa {
+    QTemporaryDir dir;
+    QString enlace = dir.filePath(QStringLiteral("impresora"));
+    QProcess p;
+    bool Arrancar(const QStringList& mas)
+    {
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QStringLiteral(SIMFISCAL_PROGRAMA),
+                QStringList{"--sin-ritmo", "--enlace", enlace} + mas);
+        const QByteArray ruta = p.waitForStarted() ? Linea(p) : QByteArray();
+        return ruta.startsWith("/dev/pts/") && QFileInfo(enlace).symLinkTarget() == ruta;
+    }
+    QByteArray Preguntar(const QByteArray& comando)
+    {
+        e.tiempos.esperaLargaMs = 2000; // a printer that does not answer fails the test soon
+        e.Comando = comando;
+        e.EnviarComando();
+        return e.Respuesta;
+    }
+    // Ends normally, with its link taken away.
+    bool Terminado()
+    {
+        return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0 && !QFileInfo(enlace).isSymLink();
+    }
+    PuertoQt puerto{enlace};
+    EnlaceImpresora e{puerto};
+};
 } // namespace
 
 class TstSimfiscalPrograma : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
-    void controlPorEntrada();
-    void terminaConSenal();
-    void opcionErronea();
+    void controlPorEntrada()
+    {
+        Programa s;
+        QVERIFY(s.Arrancar({"--stdin-control", "--diario", s.dir.filePath("diario.jsonl"),
+                            "--registro", "PRUEBA0001", "--rechazar", "0x80:1"}));
+        // The fault from the command line refuses the first registration query only.
+        QVERIFY(s.Preguntar("\x80").contains("ERROR"));
+        QCOMPARE(s.Preguntar("\x80").mid(14, 10), QByteArray("PRUEBA0001"));
+
+        s.p.write("rechazar B 1\n");
+        QCOMPARE(Linea(s.p), QByteArray("ok"));
+        // Only the invoice's first item is refused.
+        const QByteArray item = QByteArray("B|ARROZ|1000|500|1200|M").replace('|', '\x1c');
+        QVERIFY(!s.Preguntar(QByteArray("@|ANA|V-1").replace('|', '\x1c')).contains("ERROR"));
+        QVERIFY(s.Preguntar(item).contains("ERROR"));
+        QVERIFY(!s.Preguntar(item).contains("ERROR"));
+        QVERIFY(!s.Preguntar("E").contains("ERROR"));
+        s.p.write("contadores\n");
+        QCOMPARE(QJsonDocument::fromJson(Linea(s.p)).object().value("ultima_factura"), 1);
+        s.p.write("nonsense\n");
+        QVERIFY(Linea(s.p).startsWith("error:"));
+
+        s.p.closeWriteChannel(); // the end of stdin ends the program
+        QVERIFY(s.Terminado());
+        QFile f(s.dir.filePath("diario.jsonl"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject j = QJsonDocument::fromJson(f.readLine()).object();
+        QCOMPARE(j.value("tipo"), "factura");
+        QCOMPARE(j.value("total"), 5.6);
+    }
+
+    void terminaConSenal()
+    {
+        Programa s;
+        QVERIFY(s.Arrancar({}));
+        // Without --stdin-control the end of stdin is not the end of the program.
+        s.p.closeWriteChannel();
+        QVERIFY(!s.Preguntar("8\x1cN").contains("ERROR"));
+        QCOMPARE(s.p.state(), QProcess::Running);
+        s.p.terminate();
+        QVERIFY(s.Terminado());
+    }
+
+    void opcionErronea()
+    {
+        QProcess p;
+        p.start(QStringLiteral(SIMFISCAL_PROGRAMA), {"--estado", "4x"});
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty()); // no path: nothing was opened
+    }
 };
-
-void TstSimfiscalPrograma::controlPorEntrada()
-{
-    QTemporaryDir dir;
-    const QString enlace = dir.filePath(QStringLiteral("impresora"));
-    const QString diario = dir.filePath(QStringLiteral("diario.jsonl"));
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral(SIMFISCAL_PROGRAMA),
-            {"--sin-ritmo", "--stdin-control", "--enlace", enlace, "--diario", diario, "--rollo",
-             dir.filePath(QStringLiteral("rollo.txt")), "--registro", "PRUEBA0001",
-             "--rechazar-enesimo", "1"});
-    QVERIFY(p.waitForStarted());
-    const QByteArray ruta = Linea(p);
-    QVERIFY(ruta.startsWith("/dev/pts/"));
-    QCOMPARE(QFileInfo(enlace).symLinkTarget(), QString::fromLatin1(ruta));
-
-    // The fault from the command line refuses the first command only.
-    QVERIFY(P::Preguntar(enlace, ' ', "\x80").contains("ERROR"));
-    QCOMPARE(P::Preguntar(enlace, '!', "\x80").mid(14, 10), QByteArray("PRUEBA0001"));
-
-    p.write("rechazar B 1\n");
-    QCOMPARE(Linea(p), QByteArray("ok"));
-    // Only the invoice's first item is refused.
-    const QByteArray item = P::Comando('B', {"ARROZ", "1000", "500", "1200", "M", D, D, D});
-    const QList<QByteArray> factura{P::Comando('@', {"ANA", "V-1", D, D, D, D, D, D}), item, item,
-                                    P::Comando('E')};
-    for (int i = 0; i < factura.size(); ++i)
-        QCOMPARE(P::Preguntar(enlace, char('"' + i), factura.at(i)).contains("ERROR"), i == 1);
-
-    p.write("contadores\n");
-    const QJsonObject c = QJsonDocument::fromJson(Linea(p)).object();
-    QCOMPARE(c.value("ultima_factura").toInt(), 1);
-    p.write("nonsense\n");
-    QVERIFY(Linea(p).startsWith("error:"));
-
-    p.closeWriteChannel();
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
-    QVERIFY(!QFileInfo(enlace).isSymLink());
-
-    QFile f(diario);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QJsonObject j = QJsonDocument::fromJson(f.readLine()).object();
-    QCOMPARE(j.value("tipo").toString(), QStringLiteral("factura"));
-    QCOMPARE(j.value("items").toArray().size(), 1);
-    QCOMPARE(j.value("total").toDouble(), 5.6);
-}
-
-void TstSimfiscalPrograma::terminaConSenal()
-{
-    QTemporaryDir dir;
-    const QString enlace = dir.filePath(QStringLiteral("impresora"));
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral(SIMFISCAL_PROGRAMA), {"--sin-ritmo", "--enlace", enlace});
-    QVERIFY(p.waitForStarted());
-    QVERIFY(!Linea(p).isEmpty());
-    // Without --stdin-control the end of stdin is not the end of the program.
-    p.closeWriteChannel();
-    QVERIFY(!P::Preguntar(enlace, ' ', P::Comando('8', {"N"})).isEmpty());
-    QCOMPARE(p.state(), QProcess::Running);
-
-    p.terminate();
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
-    QVERIFY(!QFileInfo(enlace).isSymLink());
-}
-
-void TstSimfiscalPrograma::opcionErronea()
-{
-    QProcess p;
-    p.start(QStringLiteral(SIMFISCAL_PROGRAMA), {"--estado", "4x"});
-    QVERIFY(p.waitForFinished(5000));
-    QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardOutput().isEmpty()); // no path: nothing was opened
-}
 
 QTEST_GUILESS_MAIN(TstSimfiscalPrograma)
 #include "tst_simfiscalprograma.moc"

@@ -1,124 +1,94 @@
-// The simulator over a real pseudo-terminal, talked to with QSerialPort the
-// way the robot does it: open, write, read the reply, close, every exchange.
+// The simulator's line over a real pseudo-terminal, read through the program's
+// own port and link: what each switch puts on the line, and that the program
+// still gets its reply, or gives up as it should.
 
-#include "LectorTramas.h"
-#include "PuertoPrueba.h"
 #include "SimuladorEnHilo.h"
+#include "impresora/EnlaceImpresora.h"
+#include "impresora/PuertoQt.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace
 {
-using P = PuertoPrueba;
-const QByteArray D(1, '\x7f');
-const QByteArray kN = P::Comando('8', {"N"});
+using Entrega = EnlaceImpresora::Entrega;
 
-SimuladorFiscal::Opciones SinRitmo()
-{
-    SimuladorFiscal::Opciones o;
-    o.ritmo = false;
-    return o;
-}
-
-// Framed as a printer frames it, checksum included.
-bool Valida(const QByteArray& respuesta)
-{
-    LectorTramas l;
-    return l.alimentar(respuesta).value(0).valida;
-}
+// The program's port, keeping every read as it came.
+struct PuertoEspia final : PuertoSerie {
+    explicit PuertoEspia(const QString& ruta) : real(ruta) {}
+    QString Nombre() const override { return real.Nombre(); }
+    bool Abrir() override { return real.Abrir(); }
+    QString Error() const override { return real.Error(); }
+    bool Escribir(const QByteArray& d, int ms) override { return real.Escribir(d, ms); }
+    void Descartar() override { real.Descartar(); }
+    qint64 BytesEsperando() override { return real.BytesEsperando(); }
+    bool EsperarDatos(int ms) override { return real.EsperarDatos(ms); }
+    QByteArray LeerTodo() override { return lecturas.emplace_back(real.LeerTodo()); }
+    void Cerrar() override { real.Cerrar(); }
+    PuertoQt real;
+    QList<QByteArray> lecturas;
+};
 } // namespace
 
 class TstSimuladorPty : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
-    void factura();
-    void respuestasAlteradas_data();
-    void respuestasAlteradas();
-    void silencio();
-    void ritmo();
-};
-
-void TstSimuladorPty::factura()
-{
-    SimuladorEnHilo sim(SinRitmo());
-    QVERIFY2(sim.iniciar(), qPrintable(sim.error()));
-    char seq = 32;
-    QByteArray r;
-    for (const QByteArray& c :
-         {P::Comando('@', {"JUAN PEREZ", "V-1", D, D, D, D, D, D}),
-          P::Comando('B', {"ARROZ", "2000", "1050", "1200", "M", D, D, D}), P::Comando('E'), kN}) {
-        r = P::Preguntar(sim.ruta(), seq++, c);
-        QVERIFY2(Valida(r) && !r.contains("ERROR"), r.constData());
+    // The switches really reach the line, or the tests that rely on them test nothing.
+    void linea_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("entrega");
+        QTest::addColumn<int>("antesDelStx"); // bytes before the reply's STX; -1: no STX
+        QTest::addColumn<int>("lecturas");    // at least this many reads
+        QTest::addColumn<int>("minimoMs");    // the exchange lasts at least this long
+        const int buena = int(Entrega::Buena);
+        QTest::newRow("split 5,10") << "trozos 5,10 60" << buena << 0 << 3 << 120;
+        QTest::newRow("garbage") << "basura 6" << buena << 6 << 1 << 0;
+        // The reply comes after the 800 ms deadline: only the busy bytes' extension lets it in.
+        QTest::newRow("busy bytes") << "ocupado 6 150" << buena << 6 << 2 << 900;
+        QTest::newRow("slow command") << "demora 80" << buena << 0 << 1 << 80;
+        // Busy for ever: the program gives up at its limit, having read nothing but DC2.
+        QTest::newRow("busy for ever")
+            << "ocupado-siempre on" << int(Entrega::SinRespuesta) << -1 << 2 << 1500;
+        // Switched off, the printer's link is gone: the port does not even open.
+        QTest::newRow("switched off") << "apagar on" << int(Entrega::NoEscrita) << -1 << 0 << 0;
+        // 7 bytes in and 74 out at about 1.04 ms each; paced bytes cannot come in one read.
+        QTest::newRow("paced at 9600 baud") << "ritmo on" << buena << 0 << 2 << 60;
     }
-    QCOMPARE(r.mid(47, 8), QByteArray("00000001"));
-    QCOMPARE(sim.documentos().size(), 1);
-    QCOMPARE(sim.documentos().at(0).total, 2352);
-}
 
-void TstSimuladorPty::respuestasAlteradas_data()
-{
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<int>("antesDelStx");    // bytes before the reply's STX
-    QTest::addColumn<int>("primeraLectura"); // size of the first read; 0: not checked
-    QTest::addColumn<bool>("error");
-
-    QTest::newRow("split 5,10") << "trozos 5,10 60" << 0 << 5 << false;
-    QTest::newRow("garbage") << "basura 6" << 6 << 0 << false;
-    QTest::newRow("busy bytes") << "ocupado 3 30" << 3 << 1 << false;
-    QTest::newRow("refused") << "rechazar 8 1" << 0 << 0 << true;
-    QTest::newRow("slow command") << "demora 80" << 0 << 0 << false;
-}
-
-void TstSimuladorPty::respuestasAlteradas()
-{
-    QFETCH(QString, control);
-    QFETCH(int, antesDelStx);
-    QFETCH(int, primeraLectura);
-    QFETCH(bool, error);
-    SimuladorEnHilo sim(SinRitmo());
-    QVERIFY(sim.iniciar());
-    QVERIFY(sim.control(control).ok);
-    const auto x = P::Intercambiar(sim.ruta(), LectorTramas::Enmarcar(' ', kN));
-    QVERIFY(x.completo);
-    QCOMPARE(x.recibido.indexOf('\x02'), qsizetype(antesDelStx));
-    if (control.startsWith(QLatin1String("ocupado")))
-        QCOMPARE(x.recibido.left(3), QByteArray(3, '\x12'));
-    if (primeraLectura > 0)
-        QCOMPARE(x.lecturas.at(0).size(), qsizetype(primeraLectura));
-    if (control.startsWith(QLatin1String("demora")))
-        QVERIFY(x.ms >= 80);
-    const QByteArray r = P::Respuesta(x.recibido);
-    QVERIFY(Valida(r));
-    QCOMPARE(r.contains("ERROR"), error);
-}
-
-void TstSimuladorPty::silencio()
-{
-    SimuladorEnHilo sim(SinRitmo());
-    QVERIFY(sim.iniciar());
-    QVERIFY(sim.control(QStringLiteral("silencio on")).ok);
-    // An answer would come one frame time after the frame; allow far more.
-    const QByteArray cierre = LectorTramas::Enmarcar(' ', P::Comando('9', {"Z"}));
-    QVERIFY(P::Intercambiar(sim.ruta(), cierre, 150).recibido.isEmpty());
-    QTRY_COMPARE(sim.estadisticas().tramas, 1); // read, and not run
-    QCOMPARE(sim.contadores().z, 0);
-
-    QVERIFY(sim.control(QStringLiteral("silencio off")).ok);
-    QCOMPARE(P::Preguntar(sim.ruta(), '!', kN).mid(65, 4), QByteArray("0000"));
-}
-
-void TstSimuladorPty::ritmo()
-{
-    SimuladorEnHilo sim; // paced at 9600 baud
-    QVERIFY(sim.iniciar());
-    const auto x = P::Intercambiar(sim.ruta(), LectorTramas::Enmarcar(' ', kN));
-    QVERIFY(x.completo);
-    QVERIFY(P::Respuesta(x.recibido).size() >= 60);
-    // 7 bytes in and 74 out at about 1.04 ms each.
-    QVERIFY2(x.ms >= 60, qPrintable(QString::number(x.ms)));
-    QVERIFY(x.lecturas.size() > 1); // paced bytes cannot come in one read
-}
+    void linea()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, antesDelStx);
+        QFETCH(int, lecturas);
+        QFETCH(int, minimoMs);
+        QTemporaryDir dir;
+        SimuladorFiscal::Opciones o;
+        o.ritmo = false;
+        o.enlace = dir.filePath(QStringLiteral("impresora"));
+        SimuladorEnHilo sim(o);
+        QVERIFY(sim.iniciar() && sim.control(control).ok);
+        PuertoEspia puerto(o.enlace);
+        EnlaceImpresora enlace(puerto);
+        enlace.tiempos = {.esperaCortaMs = 800, .extensionDc2Ms = 800, .limiteOcupadoMs = 1500};
+        enlace.EsperaCorta = true;
+        enlace.Comando = "8\x1cN";
+        QTEST(int(enlace.EnviarComando()), "entrega");
+        QVERIFY2(enlace.DuracionMs() >= minimoMs, qPrintable(QString::number(enlace.DuracionMs())));
+        QVERIFY(puerto.lecturas.size() >= lecturas);
+        const QByteArray crudo = puerto.lecturas.join();
+        const qsizetype stx = crudo.indexOf('\x02');
+        QCOMPARE(int(stx), antesDelStx);
+        const qsizetype antes = stx < 0 ? crudo.size() : stx;
+        if (control.startsWith(QLatin1String("ocupado")))
+            QCOMPARE(crudo.left(antes), QByteArray(antes, '\x12'));
+        // "normal" clears the switch: the next frame is answered.
+        QVERIFY(sim.control(QStringLiteral("normal")).ok);
+        enlace.Comando = "8\x1cN";
+        QCOMPARE(enlace.EnviarComando(), Entrega::Buena);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstSimuladorPty)
 #include "tst_simuladorpty.moc"
