@@ -87,9 +87,10 @@ EnlaceImpresora::Lectura EnlaceImpresora::LeerRespuesta()
                 return l;
             }
             const qsizetype p = trozo.indexOf(Protocolo::ETX);
+            // Moved later only: a DC2 never brings the deadline forward.
             if (trozo.contains(Protocolo::DC2))
-                limite = std::min(reloj_.AhoraMs() + tiempos.extensionDc2Ms,
-                                  std::max(limite, limiteOcupado));
+                limite = std::max(limite, std::min(reloj_.AhoraMs() + tiempos.extensionDc2Ms,
+                                                   limiteOcupado));
             if (p >= 0) {
                 etxVisto = true;
                 trasEtx = trozo.size() - (p + 1);

@@ -43,9 +43,10 @@ class TstEnlace : public QObject
         QTest::addColumn<Trozos>("trozos");
         QTest::addColumn<QByteArray>("esperada");
         QTest::addColumn<qint64>("fin"); // fake time when the exchange ends
+        QTest::addColumn<int>("extension"); // of the deadline by a DC2
         const auto fila = [](const char* nombre, bool corta, const Trozos& trozos,
-                             const QByteArray& esperada, qint64 fin) {
-            QTest::newRow(nombre) << corta << trozos << esperada << fin;
+                             const QByteArray& esperada, qint64 fin, int extension = 50000) {
+            QTest::newRow(nombre) << corta << trozos << esperada << fin << extension;
         };
         const QByteArray r = kN;
         const qsizetype etx = r.indexOf(ETX);
@@ -65,6 +66,8 @@ class TstEnlace : public QObject
         // A piece with DC2 moves even a short deadline 50 s past its arrival.
         fila("dc2 extiende espera corta", true, {{4000, dc2(4)}, {53000, r}}, r, 53000);
         fila("dc2 extiende solo 50 s", true, {{4000, dc2(4)}, {54500, r}}, kError, 54000);
+        // A DC2 early in a long wait never brings its deadline forward.
+        fila("dc2 no acorta la espera", false, {{1000, dc2(4)}, {30000, r}}, r, 30000, 10000);
         fila("etx sin checksum completo", true, {{100, r.left(etx + 3)}}, kError, 5000);
         // Without an STX there is no reply; it must not pass as a good one.
         fila("sin stx", true, {{100, r.mid(1)}}, kError, 100);
@@ -92,7 +95,9 @@ class TstEnlace : public QObject
         QFETCH(Trozos, trozos);
         QFETCH(QByteArray, esperada);
         QFETCH(qint64, fin);
+        QFETCH(int, extension);
         Banco b;
+        b.enlace.tiempos.extensionDc2Ms = extension;
         // Bytes waiting before the frame goes out are thrown away.
         b.puerto.PonerRestos(QByteArray(1, STX) + "viejo" + ETX + "0000");
         b.puerto.Programar(trozos);
