@@ -24,7 +24,9 @@
 # interrupted run keeps what finished. Everything runs under nice -n 19.
 #
 # Settings: MUTANTES_COPIA (scratch worktree), MUTANTES_OBRA (its build
-# folder), MUTANTES_TABLA (the table), MUTANTES_JOBS (2).
+# folder), MUTANTES_TABLA (the table), MUTANTES_JOBS (2), MUTANTES_PARAR=1
+# (no new test starts after the first failure: faster, but the table then
+# names only the tests that failed first).
 set -uo pipefail
 
 raiz=$(cd "$(dirname "$0")/.." && pwd)
@@ -87,7 +89,8 @@ fi
 
 construir() { nice -n 19 cmake --build "$obra" -j"$jobs" > "$1" 2>&1; }
 probar() {
-  nice -n 19 ctest --test-dir "$obra" -LE e2e -E capas -j"$jobs" --timeout 300 > "$1" 2>&1
+  nice -n 19 ctest --test-dir "$obra" -LE e2e -E capas -j"$jobs" --timeout 300 \
+    --output-on-failure ${MUTANTES_PARAR:+--stop-on-failure} > "$1" 2>&1
 }
 # The failed tests of a ctest log, comma-separated ("tst_a (Failed), tst_b (Timeout)").
 fallidas() {
