@@ -7,10 +7,14 @@
 #include "tienda/BaseTienda.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -86,6 +90,30 @@ QString Campos(const std::optional<QList<QSqlRecord>>& filas, const QString& nom
         lineas << t.join('|');
     }
     return filas ? lineas.join('\n') : "fallo";
+}
+
+// A connection of the test's own to a database of the test server.
+bool Admin(const QString& nombre, const QString& base)
+{
+    const ServidorBaseDatos s = *ServidorPruebas();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), nombre);
+    db.setHostName(s.Servidor);
+    db.setPort(s.Puerto);
+    db.setDatabaseName(base);
+    db.setUserName(s.Usuario);
+    return db.open();
+}
+
+// The robot's sessions on a shop's database: how many, or how many were cut
+// as a server restart would.
+int Sesiones(const QString& conexion, const QString& base, bool cortar = false)
+{
+    QSqlQuery q(QSqlDatabase::database(conexion, false));
+    q.prepare(QStringLiteral("SELECT count(%1) FROM pg_stat_activity "
+                             "WHERE datname = ? AND application_name = 'rovend'")
+                  .arg(cortar ? "NULLIF(pg_terminate_backend(pid), false)" : "*"));
+    q.addBindValue(base);
+    return q.exec() && q.next() ? q.value(0).toInt() : -1;
 }
 } // namespace
 
@@ -321,6 +349,102 @@ class TstBaseDatos : public QObject
         QVERIFY2(!r.Ok && r.Error.contains("registros en lugar de uno"), qPrintable(r.Error));
         for (qlonglong c : ventas)
             QCOMPARE(Campos(p.base.Venta(c), "Factura Impresa"), QStringLiteral("NULL|0"));
+    }
+
+    void planUsaIndices_data()
+    {
+        QTest::addColumn<QString>("motor");
+        QTest::newRow("sqlite") << kSqlite;
+        QTest::newRow("postgres") << kPostgres;
+    }
+    void planUsaIndices()
+    {
+        // The pending queries read the partial indexes in Código order,
+        // without sorting: a full scan would not survive years of history.
+        QFETCH(QString, motor);
+        FIJA(motor);
+        const QString plan = f->base.PlanPendientes(kCaja, true).join('\n');
+        const bool lite = motor == kSqlite;
+        for (const QString& s :
+             lite ? QStringList{"USING INDEX VentasPendientes", "USING INDEX NotasPendientes"}
+                  : QStringList{"using \"VentasPendientes\" on \"Ventas\"",
+                                "using \"NotasPendientes\" on \"NotaCréditoVenta\""})
+            QVERIFY2(plan.contains(s), qPrintable(plan));
+        for (const QString& s : lite ? QStringList{"TEMP B-TREE"} : QStringList{"Seq Scan", "Sort"})
+            QVERIFY2(!plan.contains(s), qPrintable(plan));
+        const QString local = f->local.PlanPendientes(kCaja).join('\n');
+        QVERIFY2(local.contains("USING INDEX TiketsPendientes") && !local.contains("TEMP B-TREE"),
+                 qPrintable(local));
+    }
+
+    void servidorPerdido()
+    {
+        // The server drops the robot's session (as a restart does): the next
+        // read or write opens a new one. While it refuses connections, the
+        // polling tick (no wait) fails at once, a run's statement fails after
+        // its bound or at the stop flag, writing nothing. Then all resumes.
+        SALTAR_SIN_SERVIDOR(kPostgres);
+        Tienda p(kPostgres);
+        QVERIFY2(p.Abrir(), qPrintable(p.Error()));
+        const qlonglong venta = p.tienda.AgregarVenta(VentaDemo());
+        p.tienda.Cerrar(); // the robot's is then the only session
+        BaseTienda& base = p.base;
+        const QString nombre = p.o.Servidor->Base;
+        const QString admin = QStringLiteral("prueba.mantenimiento");
+        QVERIFY(venta > 0 && Admin(admin, p.o.BaseMantenimiento));
+        auto cortar = [&] {
+            return Sesiones(admin, nombre, true) == 1 &&
+                   QTest::qWaitFor([&] { return Sesiones(admin, nombre) == 0; }, 10000);
+        };
+        auto permitir = [&](bool si) {
+            return QSqlQuery(QSqlDatabase::database(admin, false))
+                .exec(QStringLiteral("ALTER DATABASE \"%1\" WITH ALLOW_CONNECTIONS %2")
+                          .arg(nombre, si ? "true" : "false"));
+        };
+        // Each of the three losses logged once, with its end; a fourth fails.
+        const QRegularExpression perdida("Se perdió la conexión con la base de datos");
+        for (int i = 0; i < 3; ++i) {
+            QTest::ignoreMessage(QtWarningMsg, perdida);
+            QTest::ignoreMessage(QtInfoMsg, QRegularExpression("base de datos .* restablecida"));
+        }
+        QTest::failOnWarning(perdida);
+        QVERIFY(cortar());
+        QCOMPARE(Codigos(base.FacturasPendientes(kCaja)), QList<qlonglong>{venta});
+        QVERIFY(cortar());
+        const Actualizacion escrita = base.EscribirFactura(venta, "00000555", 4);
+        QVERIFY2(escrita.Ok && escrita.Filas == 1, qPrintable(escrita.Error));
+        QCOMPARE(Sesiones(admin, nombre), 1);
+
+        QVERIFY(permitir(false) && cortar());
+        base.PonerEsperaReconexion(0);
+        QVERIFY(!base.FacturasPendientes(kCaja));
+        QVERIFY(base.ConexionPerdida());
+        QVERIFY2(base.UltimoError().startsWith("Sin conexión con la base de datos"),
+                 qPrintable(base.UltimoError()));
+        QElapsedTimer reloj;
+        reloj.start();
+        QVERIFY(!base.FacturasPendientes(kCaja)); // the next tick: one quick attempt
+        QVERIFY2(reloj.elapsed() < 3000, qPrintable(QString::number(reloj.elapsed())));
+        base.PonerEsperaReconexion(600);
+        reloj.restart();
+        const Actualizacion r = base.EscribirFactura(venta, "00000001", 1);
+        QVERIFY2(!r.Ok && r.Error.startsWith("Sin conexión"), qPrintable(r.Error));
+        QVERIFY2(reloj.elapsed() >= 600 && reloj.elapsed() < 5000,
+                 qPrintable(QString::number(reloj.elapsed())));
+        std::atomic<bool> cancelar{true};
+        base.PonerCancelar(&cancelar);
+        base.PonerEsperaReconexion(60000);
+        reloj.restart();
+        QVERIFY(!base.Venta(venta));
+        QVERIFY2(reloj.elapsed() < 3000, "the stop flag ends the wait for the server");
+        base.PonerCancelar(nullptr);
+
+        QVERIFY(permitir(true));
+        base.PonerEsperaReconexion(0);
+        QCOMPARE(Campos(base.Venta(venta), "Factura"), QStringLiteral("00000555"));
+        QVERIFY(!base.ConexionPerdida());
+        QCOMPARE(Sesiones(admin, nombre), 1);
+        QSqlDatabase::removeDatabase(admin);
     }
 };
 
