@@ -2,9 +2,12 @@
 # Installs what is missing, builds, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+paso() { echo "== pruebas: $1 done at $SECONDS s"; }
 bash scripts/dependencias.sh
+paso "dependencies"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
+paso "build"
 
 # A throwaway PostgreSQL server for the tests of a shop database on a server:
 # ROVEND_PG names it (those tests skip only without it), PGPASSWORD opens it.
@@ -25,6 +28,7 @@ done < <(bash scripts/postgres.sh iniciar)
 cd build
 ctest --output-on-failure -j2
 cd ..
+paso "tests"
 
 # The unit and integration tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, in build-san/ (the end-to-end tests stay on the
@@ -32,5 +36,7 @@ cd ..
 if [ "${ROVEND_SANITIZADORES:-1}" != 0 ]; then
   cmake --preset san > /dev/null
   cmake --build --preset san
+  paso "sanitizer build"
   ctest --preset san
+  paso "sanitizer tests"
 fi
