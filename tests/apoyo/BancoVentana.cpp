@@ -4,17 +4,12 @@
 
 #include <QTest>
 
-namespace
-{
-SimuladorFiscal::Opciones SinRitmo()
-{
-    SimuladorFiscal::Opciones o;
-    o.ritmo = false;
-    return o;
-}
-} // namespace
-
-BancoVentana::BancoVentana() : sim(SinRitmo())
+BancoVentana::BancoVentana()
+    : sim([] {
+          SimuladorFiscal::Opciones o;
+          o.ritmo = false;
+          return o;
+      }())
 {
     OpcionesTienda o;
     if (!sim.iniciar())
@@ -26,19 +21,21 @@ BancoVentana::BancoVentana() : sim(SinRitmo())
     // A silent printer is given up on within these, not after 5 and 50 s.
     inicio.ajustes.tiempos.esperaCortaMs = 300;
     inicio.ajustes.tiempos.esperaLargaMs = 600;
-    inicio.ajustes.tiempos.centesimaMs = 1;
+    inicio.ajustes.tiempos.centesimaMs = 0;
     if (inicio.fin == Arranque::Fin::Seguir)
         robot = std::make_unique<Robot>(inicio.ajustes);
 }
 
 BancoVentana::~BancoVentana()
 {
+    if (!robot)
+        return;
     if (hilo_.isRunning()) {
         robot->Cancelar();
         QMetaObject::invokeMethod(robot.get(), &Robot::Terminar, Qt::BlockingQueuedConnection);
         hilo_.quit();
         hilo_.wait();
-    } else if (enEsteHilo_) {
+    } else {
         robot->Terminar();
     }
 }
@@ -54,28 +51,4 @@ bool BancoVentana::Arrancar()
     QObject::connect(&hilo_, &QThread::started, robot.get(), &Robot::Iniciar);
     hilo_.start();
     return QTest::qWaitFor([this] { return iniciado_.load(); }, 10000);
-}
-
-bool BancoVentana::IniciarAqui()
-{
-    if (!robot)
-        return false;
-    robot->Iniciar();
-    enEsteHilo_ = true;
-    return true;
-}
-
-Pantalla& BancoVentana::p()
-{
-    return robot->pantalla();
-}
-
-QStringList BancoVentana::Habilitados()
-{
-    QStringList si;
-    for (const QString& c : Pantalla::BotonesOperador() + QStringList{"Command10"})
-        if (p().Habilitado(c))
-            si << c;
-    si.sort();
-    return si;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "motor/Robot.h"
 #include "SimuladorEnHilo.h"
 #include "TiendaDemo.h"
+#include "motor/Robot.h"
 
 #include <QTemporaryDir>
 #include <QThread>
@@ -10,24 +10,19 @@
 #include <memory>
 
 // An empty demo shop, the printer simulator (unpaced) and a robot on them,
-// with the printer waits cut short. The robot runs either in its own thread,
-// as in the program (Arrancar), or in the test's thread (IniciarAqui), where
-// each action has ended when its call returns.
+// with the printer waits cut short and the pauses (lamp test, DelayMili)
+// taking no time. The robot runs either in its own thread, as in the program
+// (Arrancar; call it after the window exists, which reads the model first),
+// or in the test's thread (IniciarAqui), where each action has ended when
+// its call returns.
 class BancoVentana
 {
   public:
     BancoVentana();
     ~BancoVentana();
-    BancoVentana(const BancoVentana&) = delete;
-    BancoVentana& operator=(const BancoVentana&) = delete;
-
-    // Call after the window exists: it reads the model before the thread runs.
     bool Arrancar();
-    bool IniciarAqui();
-
-    Pantalla& p();
-    // The operator buttons and "Cerrar" that are enabled now, sorted.
-    QStringList Habilitados();
+    bool IniciarAqui() { return robot && (robot->Iniciar(), true); }
+    Pantalla& p() { return robot->pantalla(); }
 
     // In this order: the robot goes first, the folder of its files last.
     QTemporaryDir dir;
@@ -38,5 +33,4 @@ class BancoVentana
   private:
     QThread hilo_;
     std::atomic<bool> iniciado_{false}; // set in the robot's thread
-    bool enEsteHilo_ = false;
 };
