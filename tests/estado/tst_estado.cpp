@@ -62,6 +62,55 @@ class TstEstado : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
+    void direccion_data()
+    {
+        QTest::addColumn<QString>("texto");
+        QTest::addColumn<QString>("direccion"); // empty: refused
+        QTest::addColumn<int>("puerto");
+        QTest::newRow("port only is loopback") << "9100"
+                                               << "127.0.0.1" << 9100;
+        QTest::newRow("all addresses written") << "0.0.0.0:9100"
+                                               << "0.0.0.0" << 9100;
+        QTest::newRow("IPv6 in brackets") << "[::1]:8080"
+                                          << "::1" << 8080;
+        QTest::newRow("a name is not an address") << "localhost:9100"
+                                                  << "" << 0;
+        QTest::newRow("port out of range") << "70000"
+                                           << "" << 0;
+        QTest::newRow("missing port") << "127.0.0.1:"
+                                      << "" << 0;
+        QTest::newRow("bare IPv6") << "::1:9100"
+                                   << "" << 0;
+    }
+    void direccion()
+    {
+        QFETCH(QString, texto);
+        QFETCH(QString, direccion);
+        QFETCH(int, puerto);
+        QString error;
+        const auto d = ServidorEstado::LeerDireccion(texto, &error);
+        QCOMPARE(d.has_value(), !direccion.isEmpty());
+        QCOMPARE(d ? d->direccion : QHostAddress(), QHostAddress(direccion));
+        QCOMPARE(d ? int(d->puerto) : 0, puerto);
+        QCOMPARE(error.isEmpty(), d.has_value());
+    }
+
+    void clienteLentoNoDetieneAOtros()
+    {
+        Banco b;
+        b.servidor.escucha().limiteMs = 1000;
+        QTcpSocket lento;
+        lento.connectToHost(QHostAddress::LocalHost, b.servidor.Puerto());
+        QVERIFY(lento.waitForConnected(2000));
+        lento.write("GET /est");
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(b.Pedir("GET /estado HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 200"));
+        QVERIFY(t.elapsed() < 800); // answered while the slow one still waits
+        QTRY_COMPARE_WITH_TIMEOUT(lento.state(), QAbstractSocket::UnconnectedState, 3000);
+        QVERIFY(t.elapsed() >= 950);
+    }
+
     void respuestas_data()
     {
         QTest::addColumn<QByteArray>("pedido");

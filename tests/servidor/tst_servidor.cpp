@@ -113,6 +113,24 @@ class TstServidor : public QObject
         QVERIFY(doc.findBlockByNumber(cabeza).text().contains(marca(lineas - quedan)));
         QVERIFY(doc.lastBlock().text().contains(marca(lineas - 1)));
         QVERIFY(!doc.isUndoAvailable());
+        QVERIFY(p.Rtf().size() <= p.Cabeza().size() + Pizarra::kMaxTexto + 3);
+    }
+
+    void pizarraEco()
+    {
+        // What the robot sends shows on the board only while the window is
+        // shown; an H% answer never does.
+        Pizarra p;
+        p.IniciarPizarra();
+        p.ChatServidor(QStringLiteral("hola caja"));
+        const QString antes = p.Rtf();
+        p.Eco(QStringLiteral("M%Cerrando sesión"), QString(), false);
+        QCOMPARE(p.Rtf(), antes);
+        p.Eco(QStringLiteral("H%no"), QString(), true);
+        QCOMPARE(p.Rtf(), antes);
+        p.Eco(QStringLiteral("M%Cerrando sesión"), QString(), true);
+        QVERIFY(p.Rtf().endsWith(
+            QStringLiteral("hola caja\\cf3   dice:\\par \\cf0         Cerrando sesión}\r\n")));
     }
 
     void pizarraEscapa_data()
