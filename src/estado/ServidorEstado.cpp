@@ -8,6 +8,7 @@
 #include <QHttpServerResponder>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 Q_DECLARE_LOGGING_CATEGORY(lcEstado)
 
@@ -30,7 +31,8 @@ std::optional<ServidorEstado::Direccion> ServidorEstado::LeerDireccion(const QSt
     const QString host = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
     Direccion d{QHostAddress(QHostAddress::LocalHost), quint16(puerto)};
     if (!host.isEmpty() && !d.direccion.setAddress(host))
-        return fallar(QStringLiteral("dirección no válida: «%1» (se escribe como número)").arg(host));
+        return fallar(
+            QStringLiteral("dirección no válida: «%1» (se escribe como número)").arg(host));
     return d;
 }
 
@@ -51,7 +53,10 @@ bool ServidorEstado::Escuchar(const Direccion& d)
     return true;
 }
 
-quint16 ServidorEstado::Puerto() const { return escucha_->serverPort(); }
+quint16 ServidorEstado::Puerto() const
+{
+    return escucha_->serverPort();
+}
 
 bool ServidorEstado::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
@@ -68,6 +73,13 @@ bool ServidorEstado::handleRequest(const QHttpServerRequest& request, QTcpSocket
         tipo = "text/plain; version=0.0.4; charset=utf-8";
         hacer = &InformeEstado::Metricas;
     }
+    // A client that asks for the connection to end after the answer gets
+    // it ended then (queued: after the answer is in the socket).
+    const auto cerrar = qScopeGuard([&request, socket] {
+        if (request.value("Connection").compare("close", Qt::CaseInsensitive) == 0)
+            QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost,
+                                      Qt::QueuedConnection);
+    });
     QHttpServerResponder r = makeResponder(request, socket);
     if (!hacer) {
         r.write(QByteArray("no encontrado\n"), {{"Content-Type", "text/plain; charset=utf-8"}},

@@ -95,6 +95,18 @@ class TstEstado : public QObject
         QCOMPARE(error.isEmpty(), d.has_value());
     }
 
+    void conexionCerradaAlPedirlo()
+    {
+        // Asked to, the server ends the connection after its answer; a client
+        // that reads to the end is not kept waiting.
+        Banco b;
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, b.servidor.Puerto());
+        s.write("GET /estado HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(s.state(), QAbstractSocket::UnconnectedState, 2000);
+        QVERIFY(s.readAll().startsWith("HTTP/1.1 200"));
+    }
+
     void clienteLentoNoDetieneAOtros()
     {
         Banco b;
