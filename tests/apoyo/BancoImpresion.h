@@ -1,19 +1,13 @@
 #pragma once
 
-#include "tienda/AjustesTienda.h"
-#include "tienda/BaseTienda.h"
-#include "impresora/ComandosFiscales.h"
-#include "tienda/Configuracion.h"
-#include "documentos/ContextoImpresion.h"
-#include "documentos/ImpresionFactura.h"
-#include "documentos/ImpresionNotaCredito.h"
-#include "motor/BitacoraPantalla.h"
-#include "motor/ControlRobot.h"
-#include "impresora/EnlaceImpresora.h"
-#include "motor/Pantalla.h"
-#include "impresora/PuertoQt.h"
 #include "SimuladorEnHilo.h"
 #include "TiendaDemo.h"
+#include "documentos/ContextoImpresion.h"
+#include "documentos/ImpresionNotaCredito.h"
+#include "impresora/PuertoQt.h"
+#include "motor/BitacoraPantalla.h"
+#include "motor/ControlRobot.h"
+#include "motor/Pantalla.h"
 
 #include <QTemporaryDir>
 #include <functional>
@@ -25,22 +19,17 @@
 // control is recorded instead of driving a thread.
 class BancoImpresion : public ControlRobot
 {
+    QTemporaryDir dir_; // first made, last removed
+
   public:
-    // The line to the simulator, which a test may tamper with: `AlEscribir`
-    // sees each frame going out and loses it when it answers false (the
-    // printer never gets it); `AlLeer` may alter the bytes read back.
+    // The line to the simulator, with a hook where a test arms its faults.
     class Linea final : public PuertoSerie
     {
       public:
         explicit Linea(const QString& ruta) : real_(ruta) {}
-        std::function<bool(const QByteArray&)> AlEscribir;
-        std::function<void(QByteArray&)> AlLeer;
-        // Called before each opening of the port, while the link's Comando
-        // already holds the frame about to go out.
+        // Called before each frame opens the port; the link's Comando
+        // already holds the frame.
         std::function<void()> AntesDeAbrir;
-        // Loses the first closing "E", after `antes` ran: the robot dying
-        // right after it wrote the marker.
-        void PerderPrimerCierre(std::function<void()> antes = {});
 
         QString Nombre() const override { return real_.Nombre(); }
         bool Abrir() override
@@ -49,25 +38,21 @@ class BancoImpresion : public ControlRobot
                 AntesDeAbrir();
             return real_.Abrir();
         }
-        QString Error() const override;
-        bool Escribir(const QByteArray& datos, int ms) override;
+        QString Error() const override { return real_.Error(); }
+        bool Escribir(const QByteArray& d, int ms) override { return real_.Escribir(d, ms); }
         void Descartar() override { real_.Descartar(); }
         qint64 BytesEsperando() override { return real_.BytesEsperando(); }
         bool EsperarDatos(int ms) override { return real_.EsperarDatos(ms); }
-        QByteArray LeerTodo() override;
+        QByteArray LeerTodo() override { return real_.LeerTodo(); }
         void Cerrar() override { real_.Cerrar(); }
 
       private:
         PuertoQt real_;
-        bool perdida_ = false;
     };
 
-    BancoImpresion();
-    ~BancoImpresion() override;
-
-    // Creates the shop (with `opciones`) and starts the simulator. False and
-    // a reason in Error() on failure.
-    bool Crear(const OpcionesTienda& opciones = {});
+    // Creates the shop and starts the simulator. False and a reason in
+    // Error() on failure.
+    bool Crear();
     QString Error() const { return error_; }
 
     TiendaDemo tienda;
@@ -75,38 +60,46 @@ class BancoImpresion : public ControlRobot
     std::unique_ptr<Linea> puerto;
     std::unique_ptr<EnlaceImpresora> enlace;
     std::unique_ptr<ComandosFiscales> comandos;
-    BaseTienda base;
+    BaseTienda base{QStringLiteral("banco.tienda")};
     Pantalla pantalla;
     Configuracion config;
     AjustesTienda ajustesTienda;
     HechosImpresora hechos;
-    std::unique_ptr<BitacoraPantalla> bitacora;
+    BitacoraPantalla bitacora{pantalla};
     std::unique_ptr<ContextoImpresion> ctx;
 
-    // One printing turn as the engine runs it (timer, fresh list, the run,
-    // its outcome). `nota` keeps its state between turns when given.
+    // One invoice turn as the engine runs it (timer, fresh list, the run,
+    // its outcome).
     void TurnoFactura();
-    void TurnoNota(ImpresionNotaCredito& nota);
 
-    // What the runs asked of the robot.
+    // What the runs asked of the robot: polling on, or stopped.
     bool timer = true;
-    int detenciones = 0; // DetenerPorFalla calls
     // Bare commands (no STX, sequence, ETX) sent on the link, in order.
     QList<QByteArray> enviados;
-
-    // The text the pending invoices / notes lists show now.
-    QStringList FacturasPendientes();
-    QStringList NotasPendientes();
 
     // ControlRobot
     void PonerTimer(bool activo) override { timer = activo; }
     bool TimerActivo() const override { return timer; }
-    void DetenerPorFalla() override;
+    void DetenerPorFalla() override { timer = false; }
     void HabilitarControles(bool estado) override { timer = estado; }
-    std::optional<QList<Pendiente>> RefrescarFacturas() override;
-    std::optional<QList<Pendiente>> RefrescarNotas() override;
+    // A pending code both lists offer while set, whose document is gone.
+    qlonglong fantasma = 0;
+    std::optional<QList<Pendiente>> RefrescarFacturas() override
+    {
+        return fantasma ? QList<Pendiente>{{fantasma, "-"}}
+                        : base.FacturasPendientes(config.NumeroCaja);
+    }
+    std::optional<QList<Pendiente>> RefrescarNotas() override
+    {
+        return fantasma ? QList<Pendiente>{{fantasma, "-"}}
+                        : base.NotasPendientes(config.NumeroCaja);
+    }
 
   private:
-    QTemporaryDir dir_;
+    bool Falla(const QString& error)
+    {
+        error_ = error;
+        return false;
+    }
     QString error_;
 };
