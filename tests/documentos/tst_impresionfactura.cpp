@@ -160,7 +160,7 @@ class TstImpresionFactura : public QObject
         fila("80: continued, then short", Lineas({d90, "Corto"}),
              {Articulo(d90.left(38)), "A|" + d90.mid(38, 38), "A|" + d90.mid(76),
               Articulo("Corto")});
-        fila("80: code, name and specification",
+        fila("80: code, name and Especificacion",
              Con(&Configuracion::CodProd) +
                  Campo("Nombre", " Harina de maiz precocida blanca ", 0) +
                  Campo("Especificación", "   Paquete de un kilogramo", 0),
